@@ -1,0 +1,28 @@
+// The exchanges themselves are not part of this build yet: each transport
+// answers with a failed exchange and a trace line, so that a program that
+// installs one behaves like one that cannot reach the server.
+#include <cstring>
+
+#include "net/transport.h"
+#include "runtime/zrcommon.h"
+
+namespace {
+
+int not_available(const char* name) {
+  _dbg_print("%s: this transport is not available in this build", name);
+  PHMSG* msg = zrwork->p_msg;
+  msg->hdr.sts = -1;
+  zr::copy(msg->data, static_cast<std::size_t>(zrwork->p_msg_cap), "通信機能は未実装です。");
+  return -1;
+}
+
+}  // namespace
+
+int zwsock_initial() { return 0; }
+int zwsockh_auth_initial() { return -1; }
+void zwsockh_auth_finish() {}
+int zrhttp_initial() { return 0; }
+void zrhttp_finish() {}
+int zwsock_phmsg() { return not_available("zwsock_phmsg"); }
+int zwsock_phmsg_ssl() { return not_available("zwsock_phmsg_ssl"); }
+int zrhttp_phmsg() { return not_available("zrhttp_phmsg"); }

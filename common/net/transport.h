@@ -1,0 +1,19 @@
+// The transports that carry one message exchange, and their start and finish.
+#pragma once
+
+#include "runtime/areas.h"
+
+// Starts Windows Sockets (version 1.1); harmless when called again.
+ZR_API int zwsock_initial();
+// Loads the system's security interface once per process; 0 when loaded.
+ZR_API int zwsockh_auth_initial();
+ZR_API void zwsockh_auth_finish();
+// The operating system's HTTP client.
+ZR_API int zrhttp_initial();
+ZR_API void zrhttp_finish();
+
+// One complete exchange of the current message: plain HTTP, HTTP over TLS, or
+// through the operating system's HTTP client.
+ZR_API int zwsock_phmsg();
+ZR_API int zwsock_phmsg_ssl();
+ZR_API int zrhttp_phmsg();

@@ -1,0 +1,62 @@
+// The trace file, the error log and the printf-style message box.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "runtime/zrcommon.h"
+
+namespace {
+
+constexpr int kLineCap = 2048;
+constexpr int kLineMax = 2046;  // longest text; CR LF make it 2048 bytes
+
+[[noreturn]] void length_error(int length) {
+  _mes_print("Error of Length lng:%d", length);
+  zr_exit();
+}
+
+// Formats one line and appends it with CR LF. The file is opened and closed for
+// every line (and never through the file table), so the trace survives a crash
+// up to its last complete line.
+void append_line(const char* file_name, const char* fmt, std::va_list ap) {
+  if (!file_name || !file_name[0]) return;
+  char line[kLineCap + 1];
+  int n = zr::vformat(line, kLineCap, fmt, ap);
+  if (n > kLineMax) length_error(n);
+  if (n < 0) n = 0;
+  line[n] = '\r';
+  line[n + 1] = '\n';
+  std::FILE* fp = plat::open_stream(file_name, "ab");
+  if (!fp) return;
+  std::fwrite(line, 1, static_cast<std::size_t>(n) + 2, fp);
+  std::fclose(fp);
+}
+
+}  // namespace
+
+void _dbg_print(const char* fmt, ...) {
+  if (!zr00 || !zr00->dbg_fnm[0]) return;
+  std::va_list ap;
+  va_start(ap, fmt);
+  append_line(zr00->dbg_fnm, fmt, ap);
+  va_end(ap);
+}
+
+void _err_print(const char* fmt, ...) {
+  if (!zr00 || !zr00->err_fnm[0]) return;
+  std::va_list ap;
+  va_start(ap, fmt);
+  append_line(zr00->err_fnm, fmt, ap);
+  va_end(ap);
+}
+
+void _mes_print(const char* fmt, ...) {
+  char text[kLineCap];
+  std::va_list ap;
+  va_start(ap, fmt);
+  int n = zr::vformat(text, sizeof text, fmt, ap);
+  va_end(ap);
+  if (n > kLineMax) length_error(n);
+  _mes_box(text, 0);
+}
