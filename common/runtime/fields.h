@@ -24,11 +24,16 @@ inline bool copy(char* dst, std::size_t cap, const char* src) {
 // Copies at most len bytes of src (stopping at a NUL) into dst.
 inline bool copy_n(char* dst, std::size_t cap, const char* src, std::size_t len) {
   if (cap == 0) return false;
-  std::size_t n = 0;
-  while (n < len && src[n]) ++n;
+  std::size_t n = ::strnlen(src, len);
   bool fits = n < cap;
   if (!fits) n = cap - 1;
+  // n never exceeds the bytes strnlen found in src; GCC's -O3 range analysis
+  // cannot see that through strnlen and warns about reading past src.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#pragma GCC diagnostic ignored "-Wstringop-overread"
   if (n) std::memmove(dst, src, n);
+#pragma GCC diagnostic pop
   dst[n] = '\0';
   return fits;
 }

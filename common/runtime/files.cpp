@@ -143,6 +143,8 @@ namespace {
 
 void _io_error(std::FILE* fp, int kind, const char* mode) {
   if (kind == ZR_IO_FOPEN) io_report(zrwork->fail_fnm, mode ? mode : "", kind);
+  // A whole-file replacement that failed has no stream: its name is in fail_fnm.
+  if (!fp && zrwork->fail_fnm[0]) io_report(zrwork->fail_fnm, mode ? mode : "*****", kind);
   char name[256] = "****************", shown_mode[8] = "*****";
   {
     std::lock_guard<std::recursive_mutex> lock(g_table_lock);
