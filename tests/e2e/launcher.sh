@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# End-to-end tests of the launcher's start-up (qrt000.exe under Wine and Xvfb):
+# the trace of a normal start, the refusal of a second launcher in the same
+# folder, the missing connection settings, and the silent end on a bad argument.
+# usage: launcher.sh BUILD_DIR QRT000_EXE UIDRIVER_EXE
+set -euo pipefail
+source "$(dirname "$0")/../../scripts/e2e/lib.sh"
+[ $# -eq 3 ] || { echo "usage: $0 BUILD_DIR QRT000_EXE UIDRIVER_EXE" >&2; exit 2; }
+e2e_init launcher "$1" "$3"
+qrt000=$2
+
+end_line='*** SDI checker menu not built yet: launcher ends here ***'
+
+# ZORAX.INI as the program writes it; $1 = extra [Config] lines.
+write_zorax_ini() {
+  local dir=$1 extra=${2:-}
+  mkdir -p "$dir/USER"
+  {
+    echo '//// ZORAX環境設定ファイル Version : 1.20 ////'
+    echo '[Host]'
+    echo 'ホスト名            127.0.0.1'
+    echo 'オブジェクト名      /QRT/QRTSRV.EXE'
+    echo '[Config]'
+    echo 'PROXY_HTTP_VER      OFF'
+    echo 'VERSION_UP          ON'
+    echo 'ZRHTTP_USE          OFF'
+    echo 'SOCKS_USE           OFF'
+    echo 'ACCEPT_HDR          OFF'
+    echo 'NOCACHE_HDR         OFF'
+    echo 'KEEPALIVE_HDR       OFF'
+    echo 'CONNECT_CLS         OFF'
+    echo 'NOHOST_HDR          OFF'
+    echo 'NO_SSL              ON'
+    echo 'NTLM_MODE           OFF'
+    echo 'VERSION_SNO         01'
+    echo 'CONNECT_OPT         OFF'
+    [ -n "$extra" ] && printf '%s\n' "$extra"
+    echo 'リトライカウント    10'
+    echo 'リトライ間隔        00500'
+    echo 'プロキシ優先認証    OFF'
+  } | e2e_write_sjis "$dir/USER/ZORAX.INI"
+}
+
+# A fresh install folder with the launcher and, unless $1 is "no-ini", ZORAX.INI.
+new_launcher_folder() {
+  local dir
+  dir=$(e2e_new_install)
+  e2e_install "$qrt000" "$dir" QRT000.EXE
+  [ "${1:-}" = no-ini ] || write_zorax_ini "$dir" "${2:-}"
+  printf '%s' "$dir"
+}
+
+# Waits until the trace of a folder holds the launcher's last start-up line.
+wait_for_end_line() {
+  local i
+  for ((i = 0; i < ${2:-30} * 10; i++)); do
+    [ -f "$1/DBG_QRT000.LST" ] && e2e_sjis "$1/DBG_QRT000.LST" 2>/dev/null | grep -qF "$end_line" &&
+      return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# --- A normal start writes exactly the start-up lines, in order -----------------
+# mode | extra ZORAX.INI lines | expected proxy line
+cases=(
+  "S||PROXY NO USE"
+  "0|PROXY_USE           ON
+PROXY               proxy1:8080|PROXY USE proxy1 : 8080"
+  "V||PROXY NO USE"
+)
+for case in "${cases[@]}"; do
+  mode=${case%%|*}
+  rest=${case#*|}
+  extra=${rest%|*}
+  proxy_line=${rest##*|}
+  dir=$(new_launcher_folder ini "$extra")
+  e2e_start "$dir" "$dir/QRT000.EXE" "$mode"
+  e2e_wait_exit "$E2E_PID" 30 || e2e_fail "mode $mode: the launcher did not end"
+  e2e_collect "$dir" "start-$mode-"
+  [ -f "$dir/DBG_QRT000.LST" ] || e2e_fail "mode $mode: no DBG_QRT000.LST"
+  trace=$(e2e_sjis "$dir/DBG_QRT000.LST" | tr -d '\r') || e2e_fail "mode $mode: trace is not Shift-JIS"
+  mapfile -t lines <<<"$trace"
+  expected=("*** Version : 1.20 ***" "$proxy_line" "HTTP_TEST NOT USE")
+  ((${#lines[@]} == 5)) || e2e_fail "mode $mode: expected 5 trace lines, got: $trace"
+  for i in 0 1 2; do
+    [ "${lines[i]}" = "${expected[i]}" ] ||
+      e2e_fail "mode $mode: trace line $((i + 1)) is '${lines[i]}', expected '${expected[i]}'"
+  done
+  [[ ${lines[3]} =~ ^【OS\ VERSION\ :\ .+】$ ]] ||
+    e2e_fail "mode $mode: trace line 4 is '${lines[3]}', expected the OS version"
+  [ "${lines[4]}" = "$end_line" ] || e2e_fail "mode $mode: trace line 5 is '${lines[4]}'"
+  # Every line of the file ends in CR LF.
+  [ "$(grep -c $'\r$' "$dir/DBG_QRT000.LST")" -eq 5 ] || e2e_fail "mode $mode: lines without CR LF"
+done
+
+# --- A second launcher of the same folder is refused ----------------------------
+first_dir=$(new_launcher_folder)
+QRT000_HOLD_SECONDS=60 e2e_start "$first_dir" "$first_dir/QRT000.EXE" S
+first=$E2E_PID
+wait_for_end_line "$first_dir" 30 || e2e_fail "the first launcher did not start"
+e2e_running "$first" || e2e_fail "the first launcher did not stay (QRT000_HOLD_SECONDS)"
+
+# The same folder typed in upper case: Wine resolves Windows paths without regard
+# to case, the lock name is built in upper case.
+win_dir=$(e2e_winpath "$first_dir")
+e2e_start "$first_dir" "${win_dir^^}\\QRT000.EXE" S
+second=$E2E_PID
+e2e_ui wait QRT000 30 || e2e_fail "the second launcher showed no message"
+texts=$(e2e_ui texts QRT000) || e2e_fail "cannot read the message"
+printf '%s\n' "$texts" >"$E2E_ARTIFACTS/second-launcher-texts.txt"
+e2e_shot QRT000 second-launcher
+message=$(grep -oP 'アプリケーションは、 【.*】 で既に起動されています。\(QRT000\)' <<<"$texts") ||
+  e2e_fail "not the already-running message: $texts"
+shown_dir=${message#*【}
+shown_dir=${shown_dir%%】*}
+[ "${shown_dir^^}" = "${win_dir^^}" ] || e2e_fail "the message names '$shown_dir', expected $win_dir"
+e2e_ui click QRT000 OK || e2e_fail "cannot press OK"
+e2e_wait_exit "$second" 20 || e2e_fail "the second launcher did not end after OK"
+e2e_ui gone QRT000 10 || e2e_fail "the message stayed"
+e2e_running "$first" || e2e_fail "the first launcher ended with the second"
+
+# A launcher of another folder starts while the first still runs.
+other_dir=$(new_launcher_folder)
+e2e_start "$other_dir" "$other_dir/QRT000.EXE" S
+other=$E2E_PID
+e2e_wait_exit "$other" 30 || e2e_fail "the launcher of another folder did not end (refused?)"
+wait_for_end_line "$other_dir" 1 || e2e_fail "the launcher of another folder did not start up"
+e2e_running "$first" || e2e_fail "the first launcher was not running during the check"
+e2e_collect "$first_dir" "first-"
+e2e_collect "$other_dir" "other-"
+
+# --- Without ZORAX.INI the launcher says so and ends ----------------------------
+dir=$(new_launcher_folder no-ini)
+e2e_start "$dir" "$dir/QRT000.EXE" S
+pid=$E2E_PID
+e2e_ui wait QRT000 30 || e2e_fail "no message without ZORAX.INI"
+texts=$(e2e_ui texts QRT000) || e2e_fail "cannot read the message"
+printf '%s\n' "$texts" >"$E2E_ARTIFACTS/no-ini-texts.txt"
+e2e_shot QRT000 no-ini
+grep -qF "ホスト名ファイル(ZORAX.INI)が見つかりません。\\n$(e2e_winpath "$dir")\\USER\\ZORAX.INI" \
+  <<<"$texts" || e2e_fail "not the missing ZORAX.INI message: $texts"
+e2e_running "$pid" || e2e_fail "the launcher ended before OK"
+e2e_ui click QRT000 OK || e2e_fail "cannot press OK"
+e2e_wait_exit "$pid" 20 || e2e_fail "the launcher did not end after OK"
+[ ! -e "$dir/DBG_QRT000.LST" ] || e2e_fail "a trace file was created without ZORAX.INI"
+
+# --- No argument or an unknown launch mode: nothing shown, no trace -------------
+for arg in "" X 1; do
+  dir=$(new_launcher_folder)
+  if [ -z "$arg" ]; then
+    e2e_start "$dir" "$dir/QRT000.EXE"
+  else
+    e2e_start "$dir" "$dir/QRT000.EXE" "$arg"
+  fi
+  # A message box would keep the program running.
+  e2e_wait_exit "$E2E_PID" 30 || e2e_fail "argument '$arg': the launcher did not end"
+  e2e_ui gone QRT000 0 || e2e_fail "argument '$arg': a window was shown"
+  [ ! -e "$dir/DBG_QRT000.LST" ] || e2e_fail "argument '$arg': a trace file was created"
+done

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The UI driver and the end-to-end harness against the driver's demo program:
+# a system-modal Shift-JIS message box, a window with a list view, an edit field,
+# a disabled and an enabled button, and a page opened through the browser hook.
+# usage: uidriver_selftest.sh BUILD_DIR UIDRIVER_EXE DEMO_EXE
+set -euo pipefail
+source "$(dirname "$0")/../../scripts/e2e/lib.sh"
+[ $# -eq 3 ] || { echo "usage: $0 BUILD_DIR UIDRIVER_EXE DEMO_EXE" >&2; exit 2; }
+e2e_init uidriver_selftest "$1" "$2"
+demo=$3
+
+inst=$(e2e_new_install)
+e2e_install "$demo" "$inst" DEMO.EXE
+
+# Message box: title, Shift-JIS text with its line break and a 0x5C trail byte,
+# Japanese button captions; pressing いいえ answers IDNO (7).
+e2e_start "$inst" "$inst/DEMO.EXE" box
+box=$E2E_PID
+e2e_ui wait QRTDEMO 30 || e2e_fail "the message box did not appear"
+texts=$(e2e_ui texts QRTDEMO) || e2e_fail "texts failed"
+printf '%s\n' "$texts" >"$E2E_ARTIFACTS/box-texts.txt"
+grep -qF 'ドライブ又はフォルダーがありません。\nC:\ZORAX\表示' <<<"$texts" ||
+  e2e_fail "message text not read: $texts"
+grep -qP '^Button\t\d+\t-\tいいえ' <<<"$texts" || e2e_fail "no いいえ button: $texts"
+e2e_shot QRTDEMO box
+if e2e_ui click QRTDEMO 存在しない 2>/dev/null; then e2e_fail "clicked a missing button"; fi
+e2e_ui click QRTDEMO いいえ || e2e_fail "click いいえ failed"
+e2e_ui gone QRTDEMO 10 || e2e_fail "the box stayed"
+e2e_wait_exit "$box" 20 || e2e_fail "the program did not end after いいえ"
+[ "$E2E_STATUS" -eq 7 ] || e2e_fail "box answered $E2E_STATUS, expected 7 (IDNO)"
+
+# Waiting for a window that never comes times out with status 1, in time.
+start=$SECONDS
+if e2e_ui wait 'QRTDEMO 無い' 2; then e2e_fail "wait found a missing window"; fi
+((SECONDS - start < 20)) || e2e_fail "wait did not time out in time"
+
+# A window with a list view: rows and columns in Shift-JIS, read through memory in
+# the program's process; selecting a row notifies the program.
+e2e_start "$inst" "$inst/DEMO.EXE" list
+win=$E2E_PID
+title='QRTDEMO 一覧'
+e2e_ui wait "$title" 30 || e2e_fail "the list window did not appear"
+rows=$(e2e_ui list "$title" 1001) || e2e_fail "list failed"
+expected=$'00001\t商標公報 第一類\t12\n00002\tＡＢＣ＼表示\t―\n00003\tplain ascii\t0'
+[ "$rows" = "$expected" ] || e2e_fail "list rows differ: $(printf '%q' "$rows")"
+[ "$(e2e_ui list "$title")" = "$expected" ] || e2e_fail "list without id differs"
+if e2e_ui list "$title" 999 2>/dev/null; then e2e_fail "list found a missing control id"; fi
+e2e_ui select "$title" 1 || e2e_fail "select failed"
+texts=$(e2e_ui texts "$title") || e2e_fail "texts failed"
+printf '%s\n' "$texts" >"$E2E_ARTIFACTS/list-texts.txt"
+grep -qP '^Edit\t1002\t-\t編集テキスト$' <<<"$texts" || e2e_fail "edit text not read: $texts"
+grep -qP '^Static\t1004\t-\t選択: 1$' <<<"$texts" || e2e_fail "selection not seen: $texts"
+grep -qP '^Button\t1003\tdisabled\t無効$' <<<"$texts" || e2e_fail "disabled flag missing: $texts"
+e2e_shot "$title" list
+e2e_shot - screen
+# Each screenshot is a PNG showing something (not one flat colour).
+for shot in box list screen; do
+  colours=$(identify -format '%k' "$E2E_ARTIFACTS/$shot.png" 2>/dev/null) ||
+    e2e_fail "screenshot $shot.png missing"
+  ((colours > 2)) || e2e_fail "screenshot $shot.png is blank"
+done
+if e2e_ui click "$title" 無効 2>/dev/null; then e2e_fail "clicked a disabled button"; fi
+e2e_running "$win" || e2e_fail "the window ended on a disabled button"
+e2e_ui click "$title" 閉じる || e2e_fail "click 閉じる failed"
+e2e_wait_exit "$win" 20 || e2e_fail "the list window did not end"
+[ "$E2E_STATUS" -eq 42 ] || e2e_fail "list window ended with $E2E_STATUS, expected 42"
+
+# close asks a window to close as its title-bar button would.
+e2e_start "$inst" "$inst/DEMO.EXE" list
+win=$E2E_PID
+e2e_ui wait "$title" 30 || e2e_fail "the list window did not appear again"
+e2e_ui close "$title" || e2e_fail "close failed"
+e2e_wait_exit "$win" 20 || e2e_fail "the window did not close"
+[ "$E2E_STATUS" -eq 3 ] || e2e_fail "closed window ended with $E2E_STATUS, expected 3"
+
+# The browser hook records the page a program opens.
+urls=$E2E_TMP/urls.txt
+e2e_set_browser "$urls"
+url='http://127.0.0.1:8080/QRT_SDI.HTM?KD00=TM&RNO=00001'
+e2e_start "$inst" "$inst/DEMO.EXE" url "$url"
+e2e_wait_exit "$E2E_PID" 30 || e2e_fail "the url demo did not end"
+e2e_wait_file "$urls" 20 || e2e_fail "no URL recorded"
+grep -qxF "$url" "$urls" || e2e_fail "recorded URL differs: $(cat "$urls")"

@@ -1,0 +1,560 @@
+// uidriver: drives the windows of another program running in the same Windows
+// session (under Wine: the same prefix) the way a person would, for end-to-end
+// tests. It finds top-level windows by their exact title, reads the texts of
+// their controls and the rows of list views, presses buttons, closes windows and
+// saves screenshots.
+//
+// Titles and texts cross the command line and stdout as UTF-8; inside, everything
+// goes through the wide-character APIs, so Shift-JIS windows of the programs under
+// test are read correctly whatever the console's code page.
+//
+// Exit status: 0 on success, 1 on any failure or time-out (message on stderr).
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+// How long a command other than wait/gone looks for its window before giving up.
+constexpr DWORD kFindMs = 10000;
+constexpr DWORD kPollMs = 100;
+// Upper bound for one message sent to a window of another process.
+constexpr UINT kSendMs = 5000;
+
+bool g_hidden = false;  // -a: also consider windows and controls that are not visible
+
+std::string utf8(const std::wstring& w) {
+  if (w.empty()) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
+                              nullptr);
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
+                      nullptr);
+  return s;
+}
+
+void fail(const char* fmt, ...) {
+  std::fputs("uidriver: ", stderr);
+  va_list ap;
+  va_start(ap, fmt);
+  std::vfprintf(stderr, fmt, ap);
+  va_end(ap);
+  std::fputc('\n', stderr);
+}
+
+void print_line(const std::wstring& w) {
+  std::string s = utf8(w);
+  s.push_back('\n');
+  std::fwrite(s.data(), 1, s.size(), stdout);
+}
+
+// One line per control: line ends and tabs inside a text are written as \n and \t.
+std::wstring one_line(const std::wstring& w) {
+  std::wstring r;
+  for (wchar_t c : w) {
+    if (c == L'\r') continue;
+    if (c == L'\n') {
+      r += L"\\n";
+    } else if (c == L'\t') {
+      r += L"\\t";
+    } else {
+      r += c;
+    }
+  }
+  return r;
+}
+
+// The text of a window of any process. WM_GETTEXT is marshalled across processes
+// and also answers for controls that keep their own text (edit controls); a window
+// that does not answer in time falls back to the text stored with the window.
+std::wstring window_text(HWND h) {
+  DWORD_PTR len = 0;
+  if (SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendMs, &len)) {
+    std::vector<wchar_t> buf(len + 2, L'\0');
+    DWORD_PTR got = 0;
+    if (SendMessageTimeoutW(h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()),
+                            SMTO_ABORTIFHUNG, kSendMs, &got)) {
+      return std::wstring(buf.data(), wcsnlen(buf.data(), buf.size()));
+    }
+  }
+  wchar_t buf[1024] = {};
+  GetWindowTextW(h, buf, 1024);
+  return buf;
+}
+
+std::wstring class_name(HWND h) {
+  wchar_t buf[256] = {};
+  GetClassNameW(h, buf, 256);
+  return buf;
+}
+
+bool usable(HWND h) { return g_hidden || IsWindowVisible(h); }
+
+struct TopSearch {
+  const std::wstring* title;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_top(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<TopSearch*>(lp);
+  if (!usable(h)) return TRUE;
+  wchar_t buf[1024] = {};
+  // Top-level captions are stored with the window; reading them sends no message,
+  // so a hung program cannot stall the search.
+  GetWindowTextW(h, buf, 1024);
+  if (*s->title == buf) s->found.push_back(h);
+  return TRUE;
+}
+
+HWND find_top(const std::wstring& title) {
+  TopSearch s{&title, {}};
+  EnumWindows(collect_top, reinterpret_cast<LPARAM>(&s));
+  return s.found.empty() ? nullptr : s.found.front();
+}
+
+HWND wait_top(const std::wstring& title, DWORD ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND h = find_top(title)) return h;
+    if (GetTickCount() - start >= ms) return nullptr;
+    Sleep(kPollMs);
+  }
+}
+
+BOOL CALLBACK collect_child(HWND h, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+  return TRUE;
+}
+
+// Every descendant of a window, in the order the system keeps them (for dialogs:
+// the order of creation).
+std::vector<HWND> children(HWND top) {
+  std::vector<HWND> v;
+  EnumChildWindows(top, collect_child, reinterpret_cast<LPARAM>(&v));
+  return v;
+}
+
+DWORD seconds_arg(int argc, wchar_t** argv, int i, DWORD def_s) {
+  if (i >= argc) return def_s * 1000;
+  double s = _wtof(argv[i]);
+  if (s < 0) s = 0;
+  return static_cast<DWORD>(s * 1000);
+}
+
+HWND need_top(const std::wstring& title) {
+  HWND h = wait_top(title, kFindMs);
+  if (!h) fail("no window titled \"%s\"", utf8(title).c_str());
+  return h;
+}
+
+// --- wait / gone ---------------------------------------------------------------
+
+int cmd_wait(const std::wstring& title, DWORD ms) {
+  if (wait_top(title, ms)) return 0;
+  fail("time-out: no window titled \"%s\" after %lu ms", utf8(title).c_str(),
+       static_cast<unsigned long>(ms));
+  return 1;
+}
+
+int cmd_gone(const std::wstring& title, DWORD ms) {
+  DWORD start = GetTickCount();
+  while (find_top(title)) {
+    if (GetTickCount() - start >= ms) {
+      fail("time-out: window \"%s\" still there after %lu ms", utf8(title).c_str(),
+           static_cast<unsigned long>(ms));
+      return 1;
+    }
+    Sleep(kPollMs);
+  }
+  return 0;
+}
+
+// --- texts ---------------------------------------------------------------------
+
+std::wstring flags(HWND h) {
+  std::wstring f;
+  if (!IsWindowVisible(h)) f += L"hidden";
+  if (!IsWindowEnabled(h)) f += f.empty() ? L"disabled" : L",disabled";
+  return f.empty() ? L"-" : f;
+}
+
+void print_control(HWND h) {
+  wchar_t id[16];
+  std::swprintf(id, 16, L"%d", GetDlgCtrlID(h));
+  print_line(class_name(h) + L"\t" + id + L"\t" + flags(h) + L"\t" + one_line(window_text(h)));
+}
+
+// Line 1 is the window itself, then one line per control:
+// CLASS <tab> ID <tab> FLAGS ("-", "hidden", "disabled", "hidden,disabled") <tab> TEXT
+int cmd_texts(const std::wstring& title) {
+  HWND top = need_top(title);
+  if (!top) return 1;
+  print_line(class_name(top) + L"\t0\t" + flags(top) + L"\t" + one_line(window_text(top)));
+  for (HWND h : children(top)) {
+    if (usable(h)) print_control(h);
+  }
+  return 0;
+}
+
+// --- click ---------------------------------------------------------------------
+
+// A button caption as a person reads it: without the "&" mnemonic marks.
+std::wstring plain_caption(const std::wstring& w) {
+  std::wstring r;
+  for (size_t i = 0; i < w.size(); ++i) {
+    if (w[i] == L'&' && i + 1 < w.size()) {
+      r += w[++i];
+    } else {
+      r += w[i];
+    }
+  }
+  return r;
+}
+
+// "OK" matches "OK" and "&OK"; "はい" also matches "はい(&Y)".
+bool caption_matches(const std::wstring& caption, const std::wstring& wanted) {
+  std::wstring c = plain_caption(caption);
+  if (c == wanted) return true;
+  if (c.size() == wanted.size() + 3 && c.compare(0, wanted.size(), wanted) == 0 &&
+      c[wanted.size()] == L'(' && c.back() == L')') {
+    return true;
+  }
+  return false;
+}
+
+int cmd_click(const std::wstring& title, const std::wstring& text) {
+  HWND top = need_top(title);
+  if (!top) return 1;
+  DWORD start = GetTickCount();
+  for (;;) {
+    for (HWND h : children(top)) {
+      if (_wcsicmp(class_name(h).c_str(), L"Button") != 0) continue;
+      if (!IsWindowVisible(h) || !caption_matches(window_text(h), text)) continue;
+      if (!IsWindowEnabled(h)) {
+        fail("button \"%s\" of \"%s\" is disabled", utf8(text).c_str(), utf8(title).c_str());
+        return 1;
+      }
+      // What a click on the button makes it send to its parent. Posted, so that a
+      // button opening a modal dialog does not block the driver.
+      HWND parent = GetParent(h);
+      int id = GetDlgCtrlID(h);
+      if (!PostMessageW(parent ? parent : top, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(h))) {
+        fail("could not press \"%s\" (error %lu)", utf8(text).c_str(), GetLastError());
+        return 1;
+      }
+      return 0;
+    }
+    if (!IsWindow(top) || GetTickCount() - start >= kFindMs) break;
+    Sleep(kPollMs);
+  }
+  fail("no button \"%s\" in \"%s\"", utf8(text).c_str(), utf8(title).c_str());
+  return 1;
+}
+
+// --- list views ----------------------------------------------------------------
+
+// Memory allocated in another process, freed when it goes out of scope.
+class RemoteBlock {
+ public:
+  RemoteBlock(HANDLE process, size_t size) : process_(process), size_(size) {
+    addr_ = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  ~RemoteBlock() {
+    if (addr_) VirtualFreeEx(process_, addr_, 0, MEM_RELEASE);
+  }
+  RemoteBlock(const RemoteBlock&) = delete;
+  RemoteBlock& operator=(const RemoteBlock&) = delete;
+  explicit operator bool() const { return addr_ != nullptr; }
+  char* at(size_t off) const { return static_cast<char*>(addr_) + off; }
+  bool write(size_t off, const void* data, size_t n) const {
+    SIZE_T done = 0;
+    return off + n <= size_ && WriteProcessMemory(process_, at(off), data, n, &done) && done == n;
+  }
+  bool read(size_t off, void* data, size_t n) const {
+    SIZE_T done = 0;
+    return off + n <= size_ && ReadProcessMemory(process_, at(off), data, n, &done) && done == n;
+  }
+
+ private:
+  HANDLE process_;
+  size_t size_;
+  void* addr_;
+};
+
+class ProcessHandle {
+ public:
+  explicit ProcessHandle(HWND h) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    h_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  }
+  ~ProcessHandle() {
+    if (h_) CloseHandle(h_);
+  }
+  ProcessHandle(const ProcessHandle&) = delete;
+  ProcessHandle& operator=(const ProcessHandle&) = delete;
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_ = nullptr;
+};
+
+HWND find_list(HWND top, const wchar_t* id_arg) {
+  int id = id_arg ? _wtoi(id_arg) : -1;
+  for (HWND h : children(top)) {
+    if (_wcsicmp(class_name(h).c_str(), WC_LISTVIEWW) != 0) continue;
+    if (id < 0 || GetDlgCtrlID(h) == id) return h;
+  }
+  return nullptr;
+}
+
+bool send(HWND h, UINT msg, WPARAM wp, LPARAM lp, DWORD_PTR* result) {
+  return SendMessageTimeoutW(h, msg, wp, lp, SMTO_ABORTIFHUNG, kSendMs, result) != 0;
+}
+
+constexpr size_t kTextChars = 2048;
+
+// Rows of a list view, columns separated by tabs. The item structure and the text
+// buffer live in the list view's process, where the control writes its answer.
+int cmd_list(const std::wstring& title, const wchar_t* id_arg) {
+  HWND top = need_top(title);
+  if (!top) return 1;
+  HWND lv = find_list(top, id_arg);
+  if (!lv) {
+    fail("no list view%s in \"%s\"", id_arg ? " with that id" : "", utf8(title).c_str());
+    return 1;
+  }
+  DWORD_PTR rows = 0, header = 0, cols = 0;
+  if (!send(lv, LVM_GETITEMCOUNT, 0, 0, &rows)) {
+    fail("list view does not answer");
+    return 1;
+  }
+  send(lv, LVM_GETHEADER, 0, 0, &header);
+  if (header) send(reinterpret_cast<HWND>(header), HDM_GETITEMCOUNT, 0, 0, &cols);
+  if (static_cast<int>(cols) <= 0) cols = 1;
+
+  ProcessHandle proc(lv);
+  if (!proc.get()) {
+    fail("cannot open the list view's process (error %lu)", GetLastError());
+    return 1;
+  }
+  const size_t text_off = (sizeof(LVITEMW) + 15) & ~size_t{15};
+  RemoteBlock mem(proc.get(), text_off + kTextChars * sizeof(wchar_t));
+  if (!mem) {
+    fail("cannot allocate memory in the list view's process (error %lu)", GetLastError());
+    return 1;
+  }
+  for (int r = 0; r < static_cast<int>(rows); ++r) {
+    std::wstring line;
+    for (int c = 0; c < static_cast<int>(cols); ++c) {
+      LVITEMW item{};
+      item.mask = LVIF_TEXT;
+      item.iItem = r;
+      item.iSubItem = c;
+      item.pszText = reinterpret_cast<LPWSTR>(mem.at(text_off));
+      item.cchTextMax = kTextChars;
+      wchar_t zero = 0;
+      std::vector<wchar_t> text(kTextChars + 1, L'\0');
+      DWORD_PTR len = 0;
+      if (!mem.write(0, &item, sizeof item) || !mem.write(text_off, &zero, sizeof zero) ||
+          !send(lv, LVM_GETITEMTEXTW, r, reinterpret_cast<LPARAM>(mem.at(0)), &len) ||
+          !mem.read(text_off, text.data(), kTextChars * sizeof(wchar_t))) {
+        fail("cannot read row %d column %d (error %lu)", r, c, GetLastError());
+        return 1;
+      }
+      if (c) line += L'\t';
+      line += one_line(text.data());
+    }
+    print_line(line);
+  }
+  return 0;
+}
+
+// Selects and focuses one row (0-based) as a click on it would; the list view
+// notifies its parent of the change.
+int cmd_select(const std::wstring& title, int row, const wchar_t* id_arg) {
+  HWND top = need_top(title);
+  if (!top) return 1;
+  HWND lv = find_list(top, id_arg);
+  if (!lv) {
+    fail("no list view in \"%s\"", utf8(title).c_str());
+    return 1;
+  }
+  DWORD_PTR rows = 0, ok = 0;
+  if (!send(lv, LVM_GETITEMCOUNT, 0, 0, &rows) || row < 0 || row >= static_cast<int>(rows)) {
+    fail("no row %d (the list has %d)", row, static_cast<int>(rows));
+    return 1;
+  }
+  ProcessHandle proc(lv);
+  RemoteBlock mem(proc.get(), sizeof(LVITEMW));
+  if (!proc.get() || !mem) {
+    fail("cannot reach the list view's process (error %lu)", GetLastError());
+    return 1;
+  }
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = 0;
+  // Clear the selection of every row first (-1), then select the wanted one.
+  if (!mem.write(0, &item, sizeof item) || !send(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                                                 reinterpret_cast<LPARAM>(mem.at(0)), &ok)) {
+    fail("cannot clear the selection");
+    return 1;
+  }
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  if (!mem.write(0, &item, sizeof item) ||
+      !send(lv, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(mem.at(0)), &ok) || !ok) {
+    fail("cannot select row %d", row);
+    return 1;
+  }
+  send(lv, LVM_ENSUREVISIBLE, row, FALSE, &ok);
+  return 0;
+}
+
+// --- shot ----------------------------------------------------------------------
+
+bool write_bmp(const wchar_t* file, HDC screen, const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return false;
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BOOL copied = BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+  SelectObject(mem, old);
+
+  BITMAPINFOHEADER bi{};
+  bi.biSize = sizeof bi;
+  bi.biWidth = w;
+  bi.biHeight = h;  // bottom-up, as BMP files store it
+  bi.biPlanes = 1;
+  bi.biBitCount = 24;
+  bi.biCompression = BI_RGB;
+  const DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) & ~3u);
+  bi.biSizeImage = stride * static_cast<DWORD>(h);
+  std::vector<unsigned char> pixels(bi.biSizeImage);
+  int lines = copied ? GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi),
+                                 DIB_RGB_COLORS)
+                     : 0;
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  if (lines != h) return false;
+
+  BITMAPFILEHEADER fh{};
+  fh.bfType = 0x4D42;  // "BM"
+  fh.bfOffBits = sizeof fh + sizeof bi;
+  fh.bfSize = fh.bfOffBits + bi.biSizeImage;
+  FILE* f = _wfopen(file, L"wb");
+  if (!f) return false;
+  bool ok = std::fwrite(&fh, sizeof fh, 1, f) == 1 && std::fwrite(&bi, sizeof bi, 1, f) == 1 &&
+            std::fwrite(pixels.data(), 1, pixels.size(), f) == pixels.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+// The window as it is on screen (title "-": the whole screen).
+int cmd_shot(const std::wstring& title, const wchar_t* file) {
+  RECT r{};
+  if (title == L"-") {
+    r.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    r.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    r.right = r.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    r.bottom = r.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  } else {
+    HWND top = need_top(title);
+    if (!top) return 1;
+    // Let the program finish painting what it has just been asked to show.
+    DWORD_PTR dummy = 0;
+    send(top, WM_NULL, 0, 0, &dummy);
+    Sleep(300);
+    GetWindowRect(top, &r);
+  }
+  HDC screen = GetDC(nullptr);
+  bool ok = write_bmp(file, screen, r);
+  ReleaseDC(nullptr, screen);
+  if (!ok) {
+    fail("cannot save the screenshot to %s", utf8(file).c_str());
+    return 1;
+  }
+  return 0;
+}
+
+// --- close ---------------------------------------------------------------------
+
+int cmd_close(const std::wstring& title) {
+  HWND top = need_top(title);
+  if (!top) return 1;
+  if (!PostMessageW(top, WM_CLOSE, 0, 0)) {
+    fail("cannot close \"%s\" (error %lu)", utf8(title).c_str(), GetLastError());
+    return 1;
+  }
+  return 0;
+}
+
+int usage() {
+  std::fputs(
+      "usage: uidriver [-a] COMMAND ...\n"
+      "  wait TITLE [SECONDS]        wait until a window with that exact title is shown (30)\n"
+      "  gone TITLE [SECONDS]        wait until no such window is shown (30)\n"
+      "  texts TITLE                 print CLASS\\tID\\tFLAGS\\tTEXT of the window and its "
+      "controls\n"
+      "  click TITLE BUTTON_TEXT     press the button with that caption\n"
+      "  list TITLE [CONTROL_ID]     print a list view's rows, columns separated by tabs\n"
+      "  select TITLE ROW [CONTROL_ID]  select a list view row (0-based)\n"
+      "  shot TITLE FILE.bmp         save a screenshot of the window (TITLE \"-\": the screen)\n"
+      "  close TITLE                 ask the window to close\n"
+      "  -a  also consider hidden windows and controls\n",
+      stderr);
+  return 1;
+}
+
+}  // namespace
+
+int main() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!argv) return usage();
+  int i = 1;
+  if (i < argc && std::wcscmp(argv[i], L"-a") == 0) {
+    g_hidden = true;
+    ++i;
+  }
+  if (argc - i < 2) return usage();
+  const std::wstring cmd = argv[i];
+  const std::wstring title = argv[i + 1];
+  const int rest = argc - i - 2;  // arguments after the title
+  wchar_t** more = argv + i + 2;
+  int rc;
+  if (cmd == L"wait") {
+    rc = cmd_wait(title, seconds_arg(rest, more, 0, 30));
+  } else if (cmd == L"gone") {
+    rc = cmd_gone(title, seconds_arg(rest, more, 0, 30));
+  } else if (cmd == L"texts") {
+    rc = cmd_texts(title);
+  } else if (cmd == L"click" && rest == 1) {
+    rc = cmd_click(title, more[0]);
+  } else if (cmd == L"list") {
+    rc = cmd_list(title, rest >= 1 ? more[0] : nullptr);
+  } else if (cmd == L"select" && rest >= 1) {
+    rc = cmd_select(title, _wtoi(more[0]), rest >= 2 ? more[1] : nullptr);
+  } else if (cmd == L"shot" && rest == 1) {
+    rc = cmd_shot(title, more[0]);
+  } else if (cmd == L"close") {
+    rc = cmd_close(title);
+  } else {
+    rc = usage();
+  }
+  std::fflush(stdout);
+  LocalFree(argv);
+  return rc;
+}
