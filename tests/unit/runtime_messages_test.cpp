@@ -1,4 +1,5 @@
 #include <string>
+#include <thread>
 
 #include <gmock/gmock.h>
 
@@ -83,6 +84,18 @@ TEST_F(Messages, ProgressWindowsAnswerWhetherCancelWasPressed) {
   EXPECT_EQ(_mes_prog(2, ("first\n" + line129).c_str(), 0), 0);
   EXPECT_EQ(_mes_prog(0, "", 0), 0);
   EXPECT_EQ(_mes_prog(2, "", 0), 0);
+}
+
+TEST_F(Messages, ProgressCallsFromAThreadWithoutWindowsReturn) {
+  // The checker's worker threads own no window and run no message loop; a
+  // progress window made there must still come and go without blocking.
+  int cancelled = -1;
+  std::thread worker([&] {
+    cancelled = _mes_prog(1, "通信中です", 1);
+    _mes_prog(1, "", 0);
+  });
+  worker.join();
+  EXPECT_EQ(cancelled, 0);
 }
 
 using MessagesDeath = AreasTest;
