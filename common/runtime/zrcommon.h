@@ -127,3 +127,6 @@ ZR_API int _cache2_read();
 #include "session/settings.h"
 #include "text/base64.h"
 #include "text/sjis.h"
+#include "runtime/ini.h"
+#include "sdi/sdi.h"
+#include "text/dates.h"

@@ -1,0 +1,52 @@
+// The INI engine: key-by-key reads straight from an INI text file, and an
+// in-memory document (one per process) that loads a whole file, is changed key by
+// key and is written back as a whole, with the previous contents kept beside it
+// as "<name>.OLD".
+//
+// Format: Shift-JIS lines ending in CR LF. "[name]" opens a section (the name is
+// the line after "[" without its last byte), ";text" is a comment, any other line
+// with "=" is key=value split at the first "=". Nothing is trimmed and names are
+// compared byte for byte. Other lines are not kept.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "runtime/areas.h"
+
+// Loads the file into a new document (empty when the file does not exist).
+ZR_API void _config_open(const char* fnm);
+// Changes the open document:
+//   section null       -> clears the document,
+//   key null           -> deletes the section with its keys and comments,
+//   value null         -> deletes the key (and its section when left empty),
+//   otherwise          -> sets section/key to value, adding what is missing;
+//                         an empty section, key or value changes nothing.
+// Without an open document the process ends (logic error 990).
+ZR_API void _config_write(const char* section, const char* key, const char* value);
+// _config_write of the number as "%d"; nothing when section or key is null or empty.
+ZR_API void _config_write_int(const char* section, const char* key, int value);
+// Writes the document back when it was changed (after copying the file to
+// "<name>.OLD"), then frees it. The file is replaced as a whole: an interrupted
+// or failed write leaves the previous file in place. When the file cannot be
+// written after three attempts 500 ms apart the changes are dropped.
+ZR_API void _config_close();
+// Reads one value straight from the file into out, which must hold
+// kConfigValueMax bytes. 0, or -1 with out empty when the section, the key or
+// the file is missing. Lines longer than 599 bytes end the process (file-table
+// length report).
+ZR_API int _config_read(const char* fnm, const char* section, const char* key, char* out);
+// The value read with _config_read as a decimal number (leading blanks, an
+// optional sign, the leading digits; no digits read as 0), or def when missing.
+ZR_API int _config_read_int(const char* fnm, const char* section, const char* key, int def);
+
+// The largest value _config_read can deliver, with its terminating NUL.
+constexpr std::size_t kConfigValueMax = 600;
+
+// _config_read into a buffer of capacity cap: a longer value is cut to fit and
+// the cut is traced. Same results as _config_read.
+int zr_config_read(const char* fnm, const char* section, const char* key, char* out,
+                   std::size_t cap);
+// The runtime's decimal conversion of a text (as _config_read_int uses it); values
+// beyond the 32-bit range saturate.
+int zr_decimal(const char* text);
