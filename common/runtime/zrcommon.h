@@ -130,3 +130,4 @@ ZR_API int _cache2_read();
 #include "runtime/ini.h"
 #include "sdi/sdi.h"
 #include "text/dates.h"
+#include "lha/lha.h"

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Benchmark of the LHA codec against the LHA tools of the system.
+#   bench/lha/run.sh [CORPUS_DIR]   (default build/bench-lha/corpus, generated)
+# 1. In memory: compression and expansion throughput and ratio of our codec.
+# 2. Expansion of the same archives by whole programs (best of 5 wall-clock
+#    runs, output to a file): ours, lhasa, bsdtar, 7z.
+# 3. Compressed size next to jlha -lh6- (member data only) and gzip -6.
+set -euo pipefail
+# The whole run holds the shared build lock: no build competes for the two cores
+# while it measures.
+if [ -z "${LHA_BENCH_LOCKED:-}" ]; then
+  LHA_BENCH_LOCKED=1 exec flock /tmp/qrt-build.lock "$0" "$@"
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+out=${LHA_BENCH_DIR:-$root/build/bench-lha}
+corpus=${1:-$out/corpus}
+mkdir -p "$out"
+[ -d "$corpus" ] || python3 "$here/gen_corpus.py" "$corpus"
+
+g++ -std=c++20 -O2 -DNDEBUG -I"$root/common" "$here/lha_bench.cpp" \
+  "$root"/common/lha/lha_{archive,decode,encode}.cpp -o "$out/lha_bench"
+
+files=("$corpus"/text.txt "$corpus"/sjis.txt "$corpus"/binary.bin "$corpus"/random.bin)
+echo "== our codec in memory (best of 3 compressions, 5 expansions)"
+"$out/lha_bench" "${files[@]}"
+
+# Best wall-clock seconds of 5 runs of a command.
+best() {
+  local best=999999999 t0 t1 d
+  for _ in 1 2 3 4 5; do
+    t0=$(date +%s%N)
+    "$@" >/dev/null 2>&1 || true
+    t1=$(date +%s%N)
+    d=$(((t1 - t0) / 1000))
+    ((d < best)) && best=$d
+  done
+  echo "$best"
+}
+mbs() { awk -v b="$1" -v us="$2" 'BEGIN { printf "%8.1f", b / us }'; }
+
+echo
+echo "== expansion of the same archives by whole programs (MB/s, best of 5, output to a file)"
+printf "%-12s %8s %8s %8s %8s   %s\n" file ours lhasa bsdtar 7z "ours/lhasa ours/bsdtar"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+sum_n=0 sum_ours=0 sum_lhasa=0 sum_bsd=0 sum_7z=0
+for f in "${files[@]}"; do
+  a="$f.lzh"
+  n=$(stat -c %s "$f")
+  t_ours=$(best "$out/lha_bench" x "$a" "$tmp/o")
+  t_lhasa=$(best sh -c "lhasa pq '$a' > '$tmp/o'")
+  t_bsd=$(best sh -c "bsdtar -xOf '$a' > '$tmp/o'")
+  t_7z=$(best sh -c "7z e -so '$a' > '$tmp/o'")
+  printf "%-12s %s %s %s %s   %6.2fx %6.2fx\n" "$(basename "$f")" "$(mbs "$n" "$t_ours")" \
+    "$(mbs "$n" "$t_lhasa")" "$(mbs "$n" "$t_bsd")" "$(mbs "$n" "$t_7z")" \
+    "$(awk -v a="$t_lhasa" -v b="$t_ours" 'BEGIN{print a/b}')" \
+    "$(awk -v a="$t_bsd" -v b="$t_ours" 'BEGIN{print a/b}')"
+  sum_n=$((sum_n + n)) sum_ours=$((sum_ours + t_ours)) sum_lhasa=$((sum_lhasa + t_lhasa))
+  sum_bsd=$((sum_bsd + t_bsd)) sum_7z=$((sum_7z + t_7z))
+done
+printf "%-12s %s %s %s %s   %6.2fx %6.2fx\n" "corpus" "$(mbs "$sum_n" "$sum_ours")" \
+  "$(mbs "$sum_n" "$sum_lhasa")" "$(mbs "$sum_n" "$sum_bsd")" "$(mbs "$sum_n" "$sum_7z")" \
+  "$(awk -v a="$sum_lhasa" -v b="$sum_ours" 'BEGIN{print a/b}')" \
+  "$(awk -v a="$sum_bsd" -v b="$sum_ours" 'BEGIN{print a/b}')"
+
+echo
+echo "== compressed size (bytes of member data; ratio = compressed / original)"
+printf "%-12s %10s %10s %10s %8s %8s %8s   %s\n" file original ours jlha-lh6 ours% jlha% gzip-6% "ours vs jlha"
+packed() { od -An -tu4 -j7 -N4 "$1" | tr -d ' '; }
+for f in "${files[@]}"; do
+  n=$(stat -c %s "$f")
+  ours=$(packed "$f.lzh")
+  cp "$f" "$tmp/$(basename "$f")"
+  rm -f "$tmp/j.lzh"
+  # jlha's default level-2 header: its packed size counts the member data only.
+  (cd "$tmp" && jlha ao6 j.lzh "$(basename "$f")" >/dev/null 2>&1)
+  jl_data=$(packed "$tmp/j.lzh")
+  rm -f "$tmp/$(basename "$f")"
+  gz=$(gzip -6 -c "$f" | wc -c)
+  awk -v f="$(basename "$f")" -v n="$n" -v o="$ours" -v j="$jl_data" -v g="$gz" 'BEGIN {
+    printf "%-12s %10d %10d %10d %7.2f%% %7.2f%% %7.2f%%   %+.2f%%\n", f, n, o, j, 100*o/n, 100*j/n, 100*g/n, 100*(o-j)/j }'
+done
