@@ -136,12 +136,3 @@ void _zrcmna_kill() {
   std::free(zrenv);
   zrenv = nullptr;
 }
-
-// The constants record. Its tables are filled by the code-table module; until
-// then the record is an empty, zero-filled block.
-ZRCNST* _zrcnst_make() { return area_alloc<ZRCNST>(); }
-
-void _zrcnst_kill() {
-  std::free(zrcnst);
-  zrcnst = nullptr;
-}
