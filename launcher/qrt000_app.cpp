@@ -60,26 +60,13 @@ void set_computer_name() {
   term_name_from(zr00->pc_nm, zrconn->term_nm, sizeof zrconn->term_nm);
 }
 
+// Installs the transport by the common rule; the launcher also starts the
+// socket layer and the security interface whichever transport it chose.
 void choose_transport() {
-  if (zrconn->zrhttp_use) {
-    _dbg_print("HTTP_TEST USE");
-    zr00->msg_fn = zrhttp_phmsg;
-    zrconn->http_use = 1;
-    zrhttp_initial();
-  } else {
-    _dbg_print("HTTP_TEST NOT USE");
-    zr00->msg_fn = zr00->ssl_use ? zwsock_phmsg_ssl : zwsock_phmsg;
-    zrconn->http_use = 0;
-    zwsock_initial();
-  }
+  _dbg_print(zrconn->zrhttp_use ? "HTTP_TEST USE" : "HTTP_TEST NOT USE");
+  zrnet_msg_fn_install(true);
   zwsock_initial();
   zwsockh_auth_initial();
-  if (zrconn->socks_use) {
-    zr00->proxy_use = 0;
-    zrconn->http_use = 0;
-    zr00->msg_fn = zwsock_phmsg;
-    zwsock_initial();
-  }
 }
 
 }  // namespace

@@ -17,3 +17,6 @@ ZR_API void zrhttp_finish();
 ZR_API int zwsock_phmsg();
 ZR_API int zwsock_phmsg_ssl();
 ZR_API int zrhttp_phmsg();
+
+#include "net/socket.h"
+#include "net/tunnel.h"

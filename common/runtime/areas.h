@@ -97,6 +97,22 @@ struct ZRWORK {
   std::int32_t mlng;         // data length of the current message
   void* tnl_work;            // further heap blocks attached by the transport
   void* ssl_work;
+  // -- transport: socket layer and HTTP tunnel --
+  std::int32_t hsock;           // socket of the exchange in progress (0: none)
+  char* req_copy;               // the request text; the authenticated one after a challenge
+  char* req_copy2;              // the request text as first built
+  std::int32_t req_copy_cap;    // capacity of each copy (both live in tnl_work)
+  std::int32_t http_sts;        // status code of the last HTTP answer header
+  std::int32_t retry_proc_cnt;  // busy re-sends in the current exchange
+  std::uint8_t keep_alive;      // the last 407 answer offered to keep the connection
+  std::uint8_t ie_auth;         // an NTLM exchange has sent its final token
+  std::uint8_t ie_auth_done;    // the system client has authenticated; re-send req_copy2
+  std::uint8_t auth_kd;         // 1 Basic, 2 NTLM, 3 Negotiate
+  std::uint8_t auth_active;     // a challenge conversation holds security handles
+  char auth_line[512];          // the Basic authorization line repeated by later requests
+  char hdr_copy[2048];          // the request header as first built, without its empty line
+  // -- session: message envelope, requests and logon --
+  std::int32_t drc_sock;  // direct framed connection (used only when sys_kd is not 2)
   PHMSG snd_area;  // built-in buffers
   PHMSG msg_area;
   PHMSG tnl_area;
@@ -156,6 +172,13 @@ struct ZR00 {
   std::uint16_t retry_count;
   std::uint16_t retry_interval;  // milliseconds
   char user_work[260];
+  // -- transport: socket layer and HTTP tunnel --
+  std::int16_t connect_timeout;             // milliseconds; 0: plain blocking connect
+  int (*read_fn)(int, char*, int);          // framed read of a direct connection
+  int (*write_fn)(int, const char*, int);   // framed write of a direct connection
+  std::int64_t last_send_time;              // seconds since 1970 of the last client send
+  // -- session: message envelope, requests and logon --
+  char mon_host[61];  // host of the monitor connection (empty in these programs)
 };
 
 // ---- zr01: large work area ------------------------------------------------------------
@@ -170,6 +193,38 @@ struct ZR01 {
   char user_pass[9];
   char http_host_nm[61];
   char http_obj_nm[61];
+  // -- checker program: SDI cycle --
+  std::int32_t disp_max;  // the largest hit count whose result page may be opened
+  // The server information (message 112) and update information (message 113)
+  // kept for the library's users; of all this only recv_timeout of zr00 changes
+  // what the programs do. Numeric fields are named after their offset in the
+  // answer of tm0930_svr_inf_net.
+  struct ZR_SVR_INF {
+    char db_first[1604];   // database block 1 (zr0930_ variants)
+    char db_more[8][800];  // database blocks 2-9 (block 5 by all, block 9 by tm0930_)
+    std::uint8_t v1608;
+    std::int16_t v1609;
+    std::int32_t v1615, v1619, v1623;
+    std::uint8_t v1627[4];
+    char t1633[32];
+    std::int32_t v1664;
+    std::uint8_t v1668, v1669;
+    std::int32_t v1670;
+    std::uint8_t v1674;
+    char t1675[41];
+    char t1715[201];
+    std::int32_t v1915[5];
+    std::uint8_t ext[866];  // bytes 1600 on of the longer records, as received
+    std::int32_t ext_len;
+    void* thr_blk;  // 506-byte heap block of the _thr variants, kept for the process
+    char upd_inf[9658];  // update information as received
+  } svr_inf;
+  // -- transport: socket layer and HTTP tunnel --
+  std::uint8_t ua_c;  // attempt tag: the C field of the User-Agent line (ua_l/ua_p/ua_r below)
+  // -- session: logon data and server information --
+  std::int16_t ua_l;  // session number from the last full logon (User-Agent L field)
+  std::int32_t ua_p;  // request counter with retries (User-Agent P field)
+  std::int32_t ua_r;  // request counter (User-Agent R field)
 };
 
 // ---- zrconn: connection settings ---------------------------------------------------------
@@ -264,13 +319,18 @@ struct ZRSDI {
   ZR_SDI_PDLV pdlv_week[kSdiPdlvMax];
   ZR_SDI_PDLV pdlv_half[kSdiPdlvMax];
   ZR_SDI_PDLV pdlv_month[kSdiPdlvMax];
+  // -- checker program: tray window, schedule and new-arrivals dialog --
+  void* tray_rec;                  // the notification-area record while the icon exists
+  std::uint8_t disp_size[50 * 17];  // window sizes of DISPSIZE.FIL: 50 entries of 17 bytes
+  std::uint32_t u_color_ref;        // colour stored by u_color (COLORREF)
+  std::int32_t u_color_val;         // value stored with it
+  // -- checker program: SDI cycle --
+  std::int32_t sdi_last_pdt;  // last issue date covered by an earlier run (LAST_PD.FIL)
 };
 
 // ---- zrcnst: constants tables ---------------------------------------------------------
 
-struct ZRCNST {
-  std::uint8_t reserved;
-};
+#include "naming/code_tables.h"
 
 // The global pointers, valid from _zrcmna_make to _zrcmna_kill.
 extern ZRENV* zrenv;

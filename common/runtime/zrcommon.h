@@ -131,3 +131,5 @@ ZR_API int _cache2_read();
 #include "sdi/sdi.h"
 #include "text/dates.h"
 #include "lha/lha.h"
+#include "session/envelope.h"
+#include "session/logon.h"

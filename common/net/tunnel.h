@@ -1,0 +1,58 @@
+// Pieces of the HTTP tunnel that tests and the other transports use directly:
+// the request layout, the answer-header checks, the error-page rotation, the
+// Basic authorization line and the masking of secrets in trace copies.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "runtime/areas.h"
+
+// Writes an answer header for a body of length bytes into out; its length.
+ZR_API int _make_http_hdr(int length, char* out);
+
+// Installs the exchange function in msg_fn by the connection settings (the
+// system HTTP client, TLS or plain HTTP); at start-up a SOCKS setting forces the
+// plain tunnel without proxy.
+void zrnet_msg_fn_install(bool startup);
+
+// The pause of the tunnel (retry interval, busy re-send). Tests replace it to
+// record the pauses; returns the previous one.
+typedef void (*ZR_NET_SLEEP_FN)(std::uint32_t ms);
+ZR_NET_SLEEP_FN zr_net_sleep_handler(ZR_NET_SLEEP_FN fn);
+
+namespace zrnet {
+
+// Requests longer than this are refused before any connection is made.
+constexpr std::int32_t kRequestMax = 4194490;
+
+// Builds the complete HTTP request for the message in p_msg (mid, kd00 and the
+// request text up to its first NUL) and puts it in place of the data; mlng
+// becomes its length. Counts the request in ua_p and ua_r. Returns the length,
+// or -1 when the record cannot hold it. Also keeps the header part in hdr_copy.
+int build_request();
+// Overwrites the P field of the User-Agent line in text with the attempt number
+// and ua_p, then counts it in ua_p.
+void retry_patch(char* text, int attempt);
+// The status code of an answer header ("HTTP/1.1 503 ..."); -1 when the text
+// does not begin with "HTTP/".
+int status_code(const char* hdr);
+// The Content-Length of an answer header (any of its three spellings), or -1.
+long content_length(const char* hdr);
+// Moves "%s_ERR" and its numbered predecessors one place up (dropping ".05") and
+// writes body as the new "%s_ERR".
+void save_error_page(const char* base, const char* body, std::size_t len);
+// The authorization scheme a challenge header offers: 1 Basic, 2 NTLM, 3
+// Negotiate, 0 none. status 401 reads "WWW-Authenticate:", others
+// "Proxy-Authenticate:". Basic is chosen when offered while the NTLM and
+// Negotiate conversations are not available in this build.
+int auth_scheme(const char* hdr, int status);
+// The Basic line for status ("Proxy-Authorization: Basic ...\r\n" or, for 401,
+// "Authorization: Basic ...\r\n") from user and password; false when it does not fit.
+bool basic_line(int status, const char* user, const char* pass, char* out, std::size_t cap);
+// A trace copy of a request text: the authorization tokens and, for the
+// messages that carry one, the password become asterisks of the same length.
+std::string masked(const char* text, std::size_t len, int mid);
+
+}  // namespace zrnet

@@ -1,0 +1,107 @@
+// The user check and both logons through the real Windows Sockets path, run under
+// Wine against the native reference server whose port is in QRT_REFSERVER_PORT
+// (started with session_wine.scenario by scripts/with-refserver).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "connection.h"
+#include "net/transport.h"
+#include "session/envelope.h"
+#include "session/logon.h"
+#include "test_support.h"
+
+namespace {
+
+void no_pause(std::uint32_t) {}
+
+class SessionWineTest : public qrt_test::AreasTest {
+ protected:
+  void SetUp() override {
+    AreasTest::SetUp();
+    const char* port = std::getenv("QRT_REFSERVER_PORT");
+    if (!port || !*port) GTEST_SKIP() << "QRT_REFSERVER_PORT is not set";
+    std::filesystem::create_directories(dir.path() / "USER");
+    zr00->sys_kd = 2;
+    zr00->ver_no = 120;
+    zrwork->kd_1 = 22;
+    zrwork->kd_3 = 51;
+    zr::copy(zr00->pc_nm, "WINEPC");
+    const char* hosts[] = {"wine-h1.example", "wine-h2.example"};
+    zrconn->host_cnt = 0;
+    for (const char* h : hosts) zr::copy(zrconn->host_nm[zrconn->host_cnt++], h);
+    zr::copy(zrconn->obj_nm, "QRTSVR");
+    zr::copy(zr01->http_host_nm, zrconn->host_nm[0]);
+    zr::copy(zr01->http_obj_nm, zrconn->obj_nm);
+    zrconn->vup_sno = 1;
+    zr00->ssl_use = 0;
+    zr00->proxy_use = 1;  // the server is reached as an HTTP proxy
+    zr::copy(zr00->http_proxy_host, "127.0.0.1");
+    zr00->http_proxy_port = static_cast<std::uint16_t>(std::atoi(port));
+    zr00->retry_count = 1;
+    zr00->retry_interval = 10;
+    zwsock_initial();
+    zr00->msg_fn = zwsock_phmsg;
+    previous_sleep = zr_session_sleep_handler(no_pause);
+  }
+  void TearDown() override {
+    if (previous_sleep) zr_session_sleep_handler(previous_sleep);
+    AreasTest::TearDown();
+  }
+  void user(const char* id, const char* pass) {
+    zr::copy(zr01->user_id, id);
+    zr::copy(zr01->user_pass, pass);
+  }
+  std::string whole_trace() const { return qrt_test::read_file(dbg_path()); }
+  ZR_SLEEP_FN previous_sleep = nullptr;
+};
+
+TEST_F(SessionWineTest, UserCheckAndTheCheckersLogons) {
+  user("WUSER01", "wpass01");
+  ASSERT_EQ(user_mst_get(), 0);
+  EXPECT_EQ(zrconn->kind_idx, 1);
+  EXPECT_EQ(zrconn->user_ok, 1);
+
+  ASSERT_EQ(logon_bkg(), 0);  // short logon with fail-over, then the full logon
+  EXPECT_GE(zr01->ua_l, 900);
+  EXPECT_STREQ(zr01->http_host_nm, "127.0.0.1");
+  EXPECT_STREQ(zr01->http_obj_nm, "QRT000-001");
+  EXPECT_STREQ(zrconn->srv_txt, "本日は通常運用です。");
+  EXPECT_EQ(zrconn->host_cnt, 2);  // the listed host was known already
+  EXPECT_EQ(zr0930_logoff(), 0);
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_EQ(whole_trace().find("wpass01"), std::string::npos);
+
+  user("WUSER01", "wrong");
+  EXPECT_EQ(user_mst_get(), -1);
+  EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(SessionWineTest, LauncherConnectsAfterForcingOutTheOtherSession) {
+  user("WUSER02", "wpass02");
+  ASSERT_EQ(user_mst_get(), 0);
+  boxes.answer = 1;  // OK
+  ASSERT_EQ(svc_connect(zrconn->kind_idx), 0);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(
+      boxes.boxes[0].text,
+      "\n\nＱＲＴに接続できません。\n他の端末で接続中です。\n\nＱＲＴへ強制接続しますか？\n\n");
+  EXPECT_STREQ(zrconn->cur_obj, "QRTSVR");
+  EXPECT_EQ(zrconn->vup_mode, 1);
+  EXPECT_STREQ(zr01->http_host_nm, "wine-h1.example");
+  EXPECT_EQ(whole_trace().find("wpass02"), std::string::npos);
+}
+
+TEST_F(SessionWineTest, FullLogonForcesOutTheOtherSessionWhenAsked) {
+  user("WUSER03", "wpass03");
+  boxes.answer = 2;  // Cancel
+  EXPECT_EQ(zr0930_logon(), -1);
+  boxes.answer = 1;  // OK
+  EXPECT_EQ(zr0930_logon(), 0);
+  EXPECT_GE(zr01->ua_l, 900);
+  EXPECT_EQ(whole_trace().find("wpass03"), std::string::npos);
+}
+
+}  // namespace

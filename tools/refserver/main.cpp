@@ -1,0 +1,124 @@
+// refserver --scenario FILE [--port N] [--port-file F] [--log F]
+// The reference server of the service (see README.md).
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include <pthread.h>
+
+#include "lha/lha.h"
+#include "runtime/zrcommon.h"
+#include "scenario.h"
+#include "server.h"
+
+namespace {
+
+int usage(const char* why) {
+  std::fprintf(stderr,
+               "refserver: %s\n"
+               "usage: refserver --scenario FILE [--port N] [--port-file F] [--log F]\n",
+               why);
+  return 2;
+}
+
+// Packs every update file into its archive with the library's LHA codec.
+bool pack_update_files(refsrv::Scenario& sc) {
+  for (auto& f : sc.files) {
+    std::size_t cap = f.content.size() + f.content.size() / 8 + 4096;
+    std::string buf(cap, '\0');
+    if (!f.content.empty()) std::memcpy(buf.data(), f.content.data(), f.content.size());
+    int n = _lha_mem(0, buf.data(), static_cast<int>(f.content.size()), static_cast<int>(cap));
+    if (n < 0) {
+      std::fprintf(stderr, "refserver: cannot pack %s (_lha_mem %d)\n", f.name.c_str(), n);
+      return false;
+    }
+    buf.resize(static_cast<std::size_t>(n));
+    f.archive = std::move(buf);
+  }
+  return true;
+}
+
+bool write_port_file(const std::string& path, int port) {
+  std::string tmp = path + ".tmp";
+  std::FILE* f = std::fopen(tmp.c_str(), "w");
+  if (!f) return false;
+  std::fprintf(f, "%d\n", port);
+  bool ok = std::fclose(f) == 0;
+  return ok && std::rename(tmp.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string scenario_path, port_file, log_path;
+  int port = 0;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (i + 1 >= argc) return usage(("missing value for " + a).c_str());
+    std::string v = argv[++i];
+    if (a == "--scenario")
+      scenario_path = v;
+    else if (a == "--port-file")
+      port_file = v;
+    else if (a == "--log")
+      log_path = v;
+    else if (a == "--port") {
+      char* end = nullptr;
+      long p = std::strtol(v.c_str(), &end, 10);
+      if (*end || p < 0 || p > 65535) return usage("bad port");
+      port = static_cast<int>(p);
+    } else {
+      return usage(("unknown option " + a).c_str());
+    }
+  }
+  if (scenario_path.empty()) return usage("--scenario is required");
+
+  refsrv::Scenario sc;
+  std::string error;
+  if (!refsrv::load_scenario(scenario_path, sc, error)) {
+    std::fprintf(stderr, "refserver: %s: %s\n", scenario_path.c_str(), error.c_str());
+    return 2;
+  }
+  _zrcmna_make();
+  if (!pack_update_files(sc)) return 2;
+
+  std::FILE* log_out = stderr;
+  if (!log_path.empty()) {
+    log_out = std::fopen(log_path.c_str(), "a");
+    if (!log_out) return usage(("cannot open log " + log_path).c_str());
+  }
+
+  // SIGTERM and SIGINT are taken by sigwait below; the server's threads block them.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGTERM);
+  sigaddset(&stop_signals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  refsrv::Log log(log_out);
+  refsrv::RefServer server(std::move(sc), log);
+  int bound = server.bind(port);
+  if (bound <= 0) {
+    std::fprintf(stderr, "refserver: cannot listen on 127.0.0.1:%d\n", port);
+    return 2;
+  }
+  std::printf("listening 127.0.0.1:%d\n", bound);
+  std::fflush(stdout);
+  if (!port_file.empty() && !write_port_file(port_file, bound)) {
+    std::fprintf(stderr, "refserver: cannot write %s\n", port_file.c_str());
+    return 2;
+  }
+
+  std::thread serving([&server] { server.listen(); });
+  int sig = 0;
+  sigwait(&stop_signals, &sig);
+  server.stop();
+  serving.join();
+  if (log_out != stderr) std::fclose(log_out);
+  _zrcmna_kill();
+  return 0;
+}
