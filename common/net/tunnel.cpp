@@ -781,9 +781,14 @@ std::string masked(const char* text, std::size_t len, int mid) {
     }
   }
   if (mid >= 0) {
+    // The text is either a whole HTTP request (the body after its empty line)
+    // or a body alone. A request cut before its body shows no password.
     std::size_t body = s.find("\r\n\r\n");
-    std::size_t off = body == std::string::npos ? 0 : body + 4;
-    zr_msg_mask_secret(mid, s.data(), s.size(), off + kBodyHeader);
+    if (body != std::string::npos) {
+      zr_msg_mask_secret(mid, s.data(), s.size(), body + 4 + kBodyHeader);
+    } else if (s.compare(0, 5, "POST ") != 0) {
+      zr_msg_mask_secret(mid, s.data(), s.size(), kBodyHeader);
+    }
   }
   return s;
 }

@@ -133,3 +133,5 @@ ZR_API int _cache2_read();
 #include "lha/lha.h"
 #include "session/envelope.h"
 #include "session/logon.h"
+#include "session/server_info.h"
+#include "runtime/desktop.h"

@@ -49,7 +49,9 @@ TEST(NetAddressLiteral, RewritesDigitsAndDotsOnly) {
     char out[256] = "untouched";
     bool literal = zrnet::rewrite_address_literal(c.in, out, sizeof out);
     EXPECT_EQ(literal, c.out != nullptr) << c.in;
-    if (c.out) EXPECT_STREQ(out, c.out) << c.in;
+    if (c.out) {
+      EXPECT_STREQ(out, c.out) << c.in;
+    }
   }
 }
 

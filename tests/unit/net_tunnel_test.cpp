@@ -180,6 +180,13 @@ TEST_F(NetTunnel, MaskingKeepsLengthsAndEverythingElse) {
             "01******  0120");
   std::string other = zrnet::masked(req.data(), req.size(), 112);
   EXPECT_THAT(other, HasSubstr("01pass01  0120"));
+  // The first 100 bytes of a request (the connect-failure trace) end before the
+  // body: nothing of the request line is taken for a password.
+  std::string head = "POST http://host.example/QRTSVR HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\n";
+  EXPECT_EQ(zrnet::masked(head.data(), head.size(), 107), head);
+  // A body alone is masked from its start.
+  std::string body = "QRTSVR     00USER01  01070000046" "01pass01  0120";
+  EXPECT_THAT(zrnet::masked(body.data(), body.size(), 107), HasSubstr("01******  0120"));
 }
 
 TEST_F(NetTunnel, ErrorPagesRotateUpToFive) {

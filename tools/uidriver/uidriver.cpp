@@ -500,6 +500,45 @@ int cmd_close(const std::wstring& title) {
   return 0;
 }
 
+// --- command / shm -------------------------------------------------------------
+
+// Posts WM_COMMAND with a command ID to the window, as its menu would.
+int cmd_command(const std::wstring& title, const wchar_t* id_arg) {
+  HWND top = need_top(title);
+  if (!top) return 1;
+  WPARAM id = static_cast<WPARAM>(_wtoi(id_arg)) & 0xFFFF;
+  if (!PostMessageW(top, WM_COMMAND, id, 0)) {
+    fail("cannot post command %s to \"%s\" (error %lu)", utf8(id_arg).c_str(), utf8(title).c_str(),
+         GetLastError());
+    return 1;
+  }
+  return 0;
+}
+
+// Prints byte OFFSET of a named shared-memory block, or writes VALUE into it.
+int cmd_shm(const std::wstring& name, const wchar_t* offset_arg, const wchar_t* value_arg) {
+  HANDLE h = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name.c_str());
+  if (!h) {
+    fail("no shared memory named \"%s\"", utf8(name).c_str());
+    return 1;
+  }
+  int offset = _wtoi(offset_arg);
+  auto* view = static_cast<volatile unsigned char*>(MapViewOfFile(h, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  CloseHandle(h);
+  if (!view || offset < 0) {
+    if (view) UnmapViewOfFile(const_cast<unsigned char*>(view));
+    fail("cannot map \"%s\" at %d", utf8(name).c_str(), offset);
+    return 1;
+  }
+  if (value_arg) {
+    view[offset] = static_cast<unsigned char>(_wtoi(value_arg));
+  } else {
+    std::printf("%u\n", static_cast<unsigned>(view[offset]));
+  }
+  UnmapViewOfFile(const_cast<unsigned char*>(view));
+  return 0;
+}
+
 int usage() {
   std::fputs(
       "usage: uidriver [-a] COMMAND ...\n"
@@ -512,6 +551,8 @@ int usage() {
       "  select TITLE ROW [CONTROL_ID]  select a list view row (0-based)\n"
       "  shot TITLE FILE.bmp         save a screenshot of the window (TITLE \"-\": the screen)\n"
       "  close TITLE                 ask the window to close\n"
+      "  command TITLE ID            post the menu command ID to the window\n"
+      "  shm NAME OFFSET [VALUE]     print or write one byte of a named shared-memory block\n"
       "  -a  also consider hidden windows and controls\n",
       stderr);
   return 1;
@@ -551,6 +592,10 @@ int main() {
     rc = cmd_shot(title, more[0]);
   } else if (cmd == L"close") {
     rc = cmd_close(title);
+  } else if (cmd == L"command" && rest == 1) {
+    rc = cmd_command(title, more[0]);
+  } else if (cmd == L"shm" && rest >= 1) {
+    rc = cmd_shm(title, more[0], rest >= 2 ? more[1] : nullptr);
   } else {
     rc = usage();
   }

@@ -1,0 +1,199 @@
+#include "new_arrivals_dialog.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "new_arrivals.h"
+#include "resource.h"
+#include "runtime/zrcommon.h"
+
+namespace {
+
+constexpr COLORREF kBackground = RGB(250, 200, 205);
+constexpr COLORREF kHeadingColor = RGB(0, 40, 159);
+constexpr COLORREF kNoticeColor = RGB(255, 0, 0);
+
+struct Column {
+  const char* heading;
+  int format;
+  int chars;  // width in average character widths of the dialog's font
+};
+constexpr Column kColumns[] = {
+    {"検索式", LVCFMT_LEFT, 40},
+    {"検索件数", LVCFMT_CENTER, 8},
+    {"既読", LVCFMT_CENTER, 8},
+};
+
+void set_item_text(HWND list, int item, int column, char* text) {
+  LVITEMA it{};
+  it.mask = LVIF_TEXT;
+  it.iItem = item;
+  it.iSubItem = column;
+  it.pszText = text;
+  SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&it));
+}
+
+}  // namespace
+
+CQrt100Dlg::CQrt100Dlg(HWND parent)
+    : parent_(parent),
+      brush_(CreateSolidBrush(kBackground)),
+      icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+CQrt100Dlg::~CQrt100Dlg() {
+  if (heading_font_) DeleteObject(heading_font_);
+  DeleteObject(brush_);
+}
+
+INT_PTR CQrt100Dlg::DoModal() {
+  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_NEW_ARRIVALS), parent_,
+                         Proc, reinterpret_cast<LPARAM>(this));
+}
+
+void CQrt100Dlg::OnInitDialog() {
+  SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  SendDlgItemMessageA(hwnd_, IDC_ALERT_ICON, STM_SETICON,
+                      reinterpret_cast<WPARAM>(LoadIcon(nullptr, IDI_EXCLAMATION)), 0);
+  list_ = GetDlgItem(hwnd_, IDC_REQUEST_LIST);
+  check_ = GetDlgItem(hwnd_, IDC_NO_POPUP);
+  summary_ = GetDlgItem(hwnd_, -1);
+
+  heading_font_ =
+      CreateFontA(0, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH, "System");
+  SendDlgItemMessageA(hwnd_, IDC_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(heading_font_),
+                      TRUE);
+
+  SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
+               LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+  while (SendMessageA(list_, LVM_DELETECOLUMN, 0, 0)) {
+  }
+  int avg = 8;
+  if (HDC dc = GetDC(hwnd_)) {
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0)));
+    TEXTMETRICA tm;
+    if (GetTextMetricsA(dc, &tm) && tm.tmAveCharWidth > 0) avg = tm.tmAveCharWidth;
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+  }
+  for (int c = 0; c < 3; ++c) {
+    LVCOLUMNA col{};
+    col.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    col.fmt = kColumns[c].format;
+    col.cx = kColumns[c].chars * avg;
+    col.pszText = const_cast<char*>(kColumns[c].heading);
+    col.iSubItem = c;
+    SendMessageA(list_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&col));
+  }
+  SendMessageA(check_, BM_SETCHECK, zrsdi->disp_first == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+  Fill();
+  checker::nad_opened();
+  SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void CQrt100Dlg::Fill() {
+  char summary[256];
+  checker::nad_summary(summary, sizeof summary);
+  SetWindowTextA(summary_, summary);
+  SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+  for (int i = 0; i < zrsdi->rslt_cnt && i < kSdiRsltMax; ++i) {
+    char name[69], count[16], mark[4];
+    checker::nad_row(i, name, count, mark);
+    LVITEMA it{};
+    it.mask = LVIF_TEXT | LVIF_PARAM;
+    it.iItem = i;
+    it.pszText = name;
+    it.lParam = i;
+    int row =
+        static_cast<int>(SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it)));
+    if (row < 0) continue;
+    set_item_text(list_, row, 1, count);
+    set_item_text(list_, row, 2, mark);
+  }
+}
+
+void CQrt100Dlg::OnOpen() {
+  int request = -1;
+  int row = static_cast<int>(
+      SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (row >= 0) {
+    LVITEMA it{};
+    it.mask = LVIF_PARAM;
+    it.iItem = row;
+    if (SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it))) {
+      request = static_cast<int>(it.lParam);
+    }
+  }
+  char url[256];
+  if (!checker::nad_open(request, url, sizeof url)) return;
+  SetWindowPos(hwnd_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
+  Fill();
+  if (row >= 0) {
+    LVITEMA sel{};
+    sel.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    sel.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sel));
+  }
+}
+
+void CQrt100Dlg::OnClose() {
+  checker::nad_close(SendMessageA(check_, BM_GETCHECK, 0, 0) == BST_CHECKED);
+  EndDialog(hwnd_, IDCANCEL);
+}
+
+INT_PTR CQrt100Dlg::OnCtlColor(HDC dc, HWND control, bool is_static) {
+  if (is_static) {
+    SetBkMode(dc, TRANSPARENT);
+    int id = GetDlgCtrlID(control);
+    if (id == IDC_HEADING) {
+      SetTextColor(dc, kHeadingColor);
+    } else if (id == IDC_NOTICE) {
+      SetTextColor(dc, kNoticeColor);
+    } else {
+      SetBkColor(dc, kBackground);
+    }
+  }
+  return reinterpret_cast<INT_PTR>(brush_);
+}
+
+INT_PTR CALLBACK CQrt100Dlg::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_INITDIALOG) {
+    auto* self = reinterpret_cast<CQrt100Dlg*>(lp);
+    SetWindowLongPtrA(hwnd, DWLP_USER, lp);
+    self->hwnd_ = hwnd;
+    self->OnInitDialog();
+    return TRUE;
+  }
+  auto* self = reinterpret_cast<CQrt100Dlg*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+  if (!self) return FALSE;
+  switch (msg) {
+    case WM_COMMAND:
+      if (LOWORD(wp) == IDOK) {
+        self->OnOpen();
+        return TRUE;
+      }
+      if (LOWORD(wp) == IDCANCEL) {
+        self->OnClose();
+        return TRUE;
+      }
+      return FALSE;
+    case WM_CTLCOLORSTATIC:
+      return self->OnCtlColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp), true);
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+      return self->OnCtlColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp), false);
+    default:
+      return FALSE;
+  }
+}
+
+void run_new_arrivals_dialog() {
+  CQrt100Dlg dlg(static_cast<HWND>(zrsdi->main_wnd));
+  zrsdi->open_dialog = &dlg;
+  dlg.DoModal();
+  zrsdi->open_dialog = nullptr;
+}

@@ -1,0 +1,179 @@
+// The desktop surface on Windows: Shell_NotifyIconA for the tray, the system
+// metrics and the shell's taskbar for the screen layout, GDI for bitmaps.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "platform/desktop.h"
+
+namespace plat {
+namespace {
+
+#ifndef _WIN64
+// The record of the notification area in its full (Vista and later) form.
+static_assert(sizeof(NOTIFYICONDATAA) == 508);
+#endif
+
+NOTIFYICONDATAA* rec_of(void* rec) { return static_cast<NOTIFYICONDATAA*>(rec); }
+
+template <std::size_t N>
+void copy_text(char (&dst)[N], const char* src) {
+  std::size_t n = src ? std::strlen(src) : 0;
+  if (n >= N) n = N - 1;
+  if (n) std::memcpy(dst, src, n);
+  dst[n] = '\0';
+}
+
+struct ThreadStart {
+  void (*fn)(void*);
+  void* arg;
+};
+
+DWORD WINAPI thread_main(LPVOID p) {
+  ThreadStart start = *static_cast<ThreadStart*>(p);
+  delete static_cast<ThreadStart*>(p);
+  start.fn(start.arg);
+  return 0;
+}
+
+}  // namespace
+
+bool tray_traced() { return false; }
+std::size_t tray_record_size() { return sizeof(NOTIFYICONDATAA); }
+
+void tray_fill(void* rec, void* wnd, unsigned id, unsigned callback_msg, void* icon,
+               const char* tip) {
+  NOTIFYICONDATAA* nid = rec_of(rec);
+  std::memset(nid, 0, sizeof *nid);
+  nid->cbSize = sizeof *nid;
+  nid->hWnd = static_cast<HWND>(wnd);
+  nid->uID = id;
+  nid->uCallbackMessage = callback_msg;
+  nid->hIcon = static_cast<HICON>(icon);
+  copy_text(nid->szTip, tip ? tip : "");
+  nid->uFlags = NIF_INFO;
+  if (callback_msg) nid->uFlags |= NIF_MESSAGE;
+  if (icon) nid->uFlags |= NIF_ICON;
+  if (tip) nid->uFlags |= NIF_TIP;
+}
+
+bool tray_add(void* rec) { return Shell_NotifyIconA(NIM_ADD, rec_of(rec)) != FALSE; }
+
+bool tray_set_tip(void* rec, const char* tip) {
+  NOTIFYICONDATAA* nid = rec_of(rec);
+  nid->uFlags = NIF_TIP;
+  copy_text(nid->szTip, tip);
+  return Shell_NotifyIconA(NIM_MODIFY, nid) != FALSE;
+}
+
+bool tray_balloon(void* rec, const char* title, const char* text, int icon_type) {
+  NOTIFYICONDATAA* nid = rec_of(rec);
+  nid->uFlags = NIF_INFO;
+  switch (icon_type) {
+    case 1:
+      nid->dwInfoFlags = NIIF_INFO;
+      break;
+    case 2:
+      nid->dwInfoFlags = NIIF_WARNING;
+      break;
+    case 3:
+      nid->dwInfoFlags = NIIF_ERROR;
+      break;
+    default:
+      nid->dwInfoFlags = NIIF_NONE;
+      break;
+  }
+  nid->uTimeout = 10000;
+  copy_text(nid->szInfoTitle, title);
+  copy_text(nid->szInfo, text);
+  return Shell_NotifyIconA(NIM_MODIFY, nid) != FALSE;
+}
+
+void tray_delete(void* rec) { Shell_NotifyIconA(NIM_DELETE, rec_of(rec)); }
+
+Rect virtual_screen() {
+  Rect r;
+  r.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+  r.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  r.right = r.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  r.bottom = r.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  return r;
+}
+
+int monitor_count() { return GetSystemMetrics(SM_CMONITORS); }
+int caption_height() { return GetSystemMetrics(SM_CYCAPTION); }
+
+bool taskbar_rect(Rect& out) {
+  APPBARDATA abd{};
+  abd.cbSize = sizeof abd;
+  abd.hWnd = FindWindowA("Shell_TrayWnd", nullptr);
+  if (!abd.hWnd) return false;
+  if (SHAppBarMessage(ABM_GETSTATE, &abd) & ABS_AUTOHIDE) return false;
+  RECT rc;
+  if (!GetWindowRect(abd.hWnd, &rc)) return false;
+  out = Rect{rc.left, rc.top, rc.right, rc.bottom};
+  return true;
+}
+
+int dc_draw_dib(void* dc, int dx, int dy, int dw, int dh, const void* info, const void* bits,
+                bool halftone) {
+  HDC hdc = static_cast<HDC>(dc);
+  const auto* bi = static_cast<const BITMAPINFO*>(info);
+  int sw = bi->bmiHeader.biWidth;
+  int sh = bi->bmiHeader.biHeight < 0 ? -bi->bmiHeader.biHeight : bi->bmiHeader.biHeight;
+  if (halftone) {
+    SetStretchBltMode(hdc, HALFTONE);
+    SetBrushOrgEx(hdc, 0, 0, nullptr);
+  }
+  return StretchDIBits(hdc, dx, dy, dw, dh, 0, 0, sw, sh, bits, bi, DIB_RGB_COLORS, SRCCOPY);
+}
+
+bool dc_capture(void* dc, int left, int top, int w, int h, void* pixels) {
+  HDC src = static_cast<HDC>(dc);
+  HDC mem = CreateCompatibleDC(src);
+  if (!mem) return false;
+  HBITMAP bmp = CreateCompatibleBitmap(src, w, h);
+  bool ok = false;
+  if (bmp) {
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, src, left, top, SRCCOPY);
+    SelectObject(mem, old);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    ok = GetDIBits(mem, bmp, 0, static_cast<UINT>(h), pixels, &bi, DIB_RGB_COLORS) == h;
+    DeleteObject(bmp);
+  }
+  DeleteDC(mem);
+  return ok;
+}
+
+void window_text_color(void* wnd, std::uint32_t colorref) {
+  HWND hwnd = static_cast<HWND>(wnd);
+  if (HDC dc = GetDC(hwnd)) {
+    SetTextColor(dc, colorref);
+    ReleaseDC(hwnd, dc);
+  }
+}
+
+int message_beep(unsigned kind) { return MessageBeep(kind); }
+
+void* thread_start(void (*fn)(void*), void* arg) {
+  auto* start = new ThreadStart{fn, arg};
+  HANDLE h = CreateThread(nullptr, 0, thread_main, start, 0, nullptr);
+  if (!h) delete start;
+  return h;
+}
+
+void thread_join(void* thread) {
+  if (!thread) return;
+  WaitForSingleObject(static_cast<HANDLE>(thread), INFINITE);
+  CloseHandle(static_cast<HANDLE>(thread));
+}
+
+}  // namespace plat

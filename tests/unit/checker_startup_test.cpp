@@ -1,0 +1,156 @@
+// The checker's start-up body and closing: the refusal of a second checker, the
+// folders and logs it prepares, the control block, the replacement of an updated
+// launcher (and the give-up when the launcher stays), and the closing banners.
+#include <filesystem>
+#include <string>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+#include "platform/platform.h"
+#include "qrt100_app.h"
+#include "schedule.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using qrt_test::read_file;
+using qrt_test::read_lines;
+using qrt_test::write_file;
+
+int g_sleeps = 0;
+void counting_sleep(std::uint32_t) { ++g_sleeps; }
+plat::LocalTime fixed_now() { return plat::LocalTime{2024, 5, 10, 9, 30, 15}; }
+
+// The blocks "QRT100" and "QRT000" have fixed names; natively they are shared by
+// every process, so the tests that create them run one at a time.
+class CheckerStartupTest : public qrt_test::AreasTest {
+ protected:
+  void SetUp() override {
+#if !defined(_WIN32)
+    lock_fd_ = ::open("/tmp/qrt-checker-startup-test.lock", O_RDWR | O_CREAT, 0666);
+    if (lock_fd_ >= 0) flock(lock_fd_, LOCK_EX);
+#endif
+    AreasTest::SetUp();
+    char cwd[512];
+    plat::current_dir(cwd, sizeof cwd);
+    old_cwd_ = cwd;
+    plat::set_current_dir(dir.str().c_str());
+    write_file(dir.join("USER\\ZORAX.INI"),
+               "//// ZORAX環境設定ファイル Version : 1.20 ////\r\n[Host]\r\n"
+               "ホスト名            127.0.0.1:1\r\nオブジェクト名      /QRT/QRTSRV.EXE\r\n"
+               "[Config]\r\nNO_SSL              ON\r\nリトライカウント    01\r\n"
+               "リトライ間隔        00010\r\n");
+    g_sleeps = 0;
+    prev_sleep_ = checker::sleep_set(counting_sleep);
+    prev_clock_ = checker::clock_set(fixed_now);
+  }
+  void TearDown() override {
+    checker::State& s = checker::state();
+    if (s.ctrl) _shm_close(s.ctrl);
+    if (s.ctrl_handle) plat::shm_release_handle(s.ctrl_handle);
+    s.ctrl = nullptr;
+    s.ctrl_handle = nullptr;
+    checker::sleep_set(prev_sleep_);
+    checker::clock_set(prev_clock_);
+    plat::set_current_dir(old_cwd_.c_str());
+    AreasTest::TearDown();
+#if !defined(_WIN32)
+    if (lock_fd_ >= 0) ::close(lock_fd_);
+#endif
+  }
+  std::string old_cwd_;
+  checker::SleepFn prev_sleep_;
+  checker::NowFn prev_clock_;
+  int lock_fd_ = -1;
+};
+
+TEST_F(CheckerStartupTest, PreparesFoldersLogsAndTheControlBlock) {
+  write_file(dir.join("DBGDATA"), "old trace\r\n");
+  write_file(dir.join("ERRDATA"), "old errors\r\n");
+  write_file(dir.join("DLV\\DLV_NO.FIL"), "KEEP");
+  ASSERT_EQ(checker::startup_body(), 0);
+
+  EXPECT_TRUE(fs::is_directory(dir.join("DLV\\MASTER")));
+  EXPECT_TRUE(fs::is_directory(dir.join("DLV\\RESULT")));
+  EXPECT_EQ(read_file(dir.join("DLV\\DLV_NO.FIL")), "KEEP");
+  EXPECT_EQ(read_file(dir.join("ERRDATA")), "");
+  auto lines = read_lines(dir.join("DBGDATA"));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "--- Install Folder : " + dir.str() + " ---");
+  EXPECT_EQ(zr00->sys_date.ymd, 20240510);
+  EXPECT_EQ(zr00->ver_no, 120);
+  EXPECT_STREQ(zrsdi->check_time, "12:00:00");  // settings loaded (defaults)
+  EXPECT_EQ(zrwork->kd_3, 51);
+
+  checker::State& s = checker::state();
+  ASSERT_NE(s.ctrl, nullptr);
+  EXPECT_EQ(s.ctrl[checker::kRunSts], 1);
+  EXPECT_EQ(s.ctrl[checker::kCfgChg], 0);
+  EXPECT_EQ(g_sleeps, 0);  // no launcher to replace
+}
+
+TEST_F(CheckerStartupTest, SecondCheckerIsRefused) {
+  void* other = _shm_create("QRT100", 30);
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(checker::startup_body(), -1);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text,
+            "【ＳＤＩチェッカー機能:QRT100】は既に起動されています。\n起動を中止します。");
+  EXPECT_FALSE(fs::exists(dir.join("DBGDATA")));
+  plat::shm_release_handle(other);
+}
+
+TEST_F(CheckerStartupTest, UpdatedLauncherReplacesTheOldOneWithItsTime) {
+  write_file(dir.join("QRT000.EXE"), "old launcher");
+  write_file(dir.join("QRT000.NEW"), "new launcher");
+  // The start-up switches the process to Japan time; stamp the file in the same
+  // zone so that the comparison does not depend on the machine's zone.
+  plat::set_env("TZ", "JST-9");
+  plat::tz_reset();
+  _ftime_set(dir.join("QRT000.NEW").c_str(), 20240301, 101530);
+  ASSERT_EQ(checker::startup_body(), 0);
+  EXPECT_EQ(g_sleeps, 1);  // the first three-second wait only
+  EXPECT_EQ(read_file(dir.join("QRT000.EXE")), "new launcher");
+  EXPECT_FALSE(fs::exists(dir.join("QRT000.NEW")));
+  std::int32_t date = 0, time = 0;
+  _ftime_get(dir.join("QRT000.EXE").c_str(), &date, &time);
+  EXPECT_EQ(date, 20240301);
+  EXPECT_EQ(time, 101530);
+}
+
+TEST_F(CheckerStartupTest, LauncherThatStaysOpenEndsTheStartUpAfterAboutFiveMinutes) {
+  void* launcher = _shm_create("QRT000", 30);
+  ASSERT_NE(launcher, nullptr);
+  write_file(dir.join("QRT000.EXE"), "old launcher");
+  write_file(dir.join("QRT000.NEW"), "new launcher");
+  EXPECT_EQ(checker::startup_body(), -1);
+  EXPECT_EQ(g_sleeps, 102);  // 3 s, then 101 further waits
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(
+      boxes.boxes[0].text,
+      "ＳＤＩチェッカーの起動に失敗しました。\r\nＳＤＩチェッカーがバージョンアップしているので、"
+      "\r\nバージョンアップを行ってください。");
+  EXPECT_EQ(read_file(dir.join("QRT000.EXE")), "old launcher");
+  EXPECT_EQ(read_file(dir.join("QRT000.NEW")), "new launcher");
+  plat::shm_release_handle(launcher);
+}
+
+TEST_F(CheckerStartupTest, ClosingWritesBothBanners) {
+  ASSERT_EQ(checker::startup_body(), 0);
+  checker::closing();
+  auto lines = read_lines(dir.join("DBGDATA"));
+  ASSERT_GE(lines.size(), 3u);
+  std::string stars(56, '*');
+  EXPECT_EQ(lines[lines.size() - 3], stars);
+  EXPECT_EQ(lines[lines.size() - 2], "*****   ＳＤＩチェッカー終了 [05/10/24 09:30:15]   *****");
+  EXPECT_EQ(lines.back(), stars);
+  EXPECT_EQ(read_lines(dir.join("ERRDATA")),
+            (std::vector<std::string>{"***** QRT100 Finished DATE:05/10/24 TIME:09:30:15 *****"}));
+}
+
+}  // namespace
