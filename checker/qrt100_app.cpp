@@ -25,20 +25,6 @@ constexpr std::uint32_t kLauncherPollMs = 3000;
 std::mutex g_closing_lock;
 bool g_closed = false;
 
-void set_japan_time() {
-  plat::set_japanese_locale();
-  plat::set_env("TZ", "JST-9");
-  plat::tz_reset();
-}
-
-void set_codes() {
-  zrwork->kd_1 = 22;
-  zrwork->kd_2 = 22;
-  zrwork->kd_3 = 51;
-  zrwork->kd_4 = 51;
-  zrwork->kd_5 = 11;
-}
-
 // The transport for the start-up's own request (the user master).
 void install_startup_transport() {
   if (zrconn->zrhttp_use) {
@@ -183,7 +169,7 @@ int checker::startup_body() {
   s.ctrl_handle = _shm_create("QRT100", checker::kCtrlSize);
   s.ctrl = static_cast<std::uint8_t*>(_shm_open("QRT100"));
   if (s.ctrl) std::memset(s.ctrl, 0, checker::kCtrlSize);
-  checker::set_codes();
+  zr_kind_codes_set();
 
   // Folders and connection settings; the trace file is not named yet.
   char cwd[256];
@@ -203,7 +189,7 @@ int checker::startup_body() {
   zr::copy(zr00->kh_nm, "商標公報");
   zrenv->cert_ign = 1;
   proxy_fil_read();
-  checker::set_japan_time();
+  zr_japan_time_set();
   checker::set_computer_name();
   checker::install_startup_transport();
   _sdi_dlv_no_make();
@@ -215,7 +201,7 @@ int checker::startup_body() {
   checker::create_empty(zr00->err_fnm);
   _sdi_dir_make();
   _dbg_print("--- Install Folder : %s ---", zrenv->inst_dir);
-  checker::set_japan_time();
+  zr_japan_time_set();
 
   plat::LocalTime t = checker::now();
   if (t.year == 0) {

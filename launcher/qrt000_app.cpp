@@ -40,11 +40,7 @@ void set_defaults() {
   zr00->recv_timeout = 25;
   zr::copy(zr00->sys_id, "TS0000-001");
   zr::copy(zr00->kh_nm, "商標公報");
-  zrwork->kd_1 = 22;
-  zrwork->kd_2 = 22;
-  zrwork->kd_3 = 51;
-  zrwork->kd_4 = 51;
-  zrwork->kd_5 = 11;
+  zr_kind_codes_set();
   zrconn->user_ok = 0;
   zrenv->cert_ign = 1;
 }
@@ -140,9 +136,7 @@ bool CQrt000App::InitInstance(const char* args) {
   }
   proxy_fil_read();
 
-  plat::set_japanese_locale();
-  plat::set_env("TZ", "JST-9");
-  plat::tz_reset();
+  zr_japan_time_set();
 
   set_computer_name();
   choose_transport();

@@ -55,6 +55,20 @@ void build_connection_areas() {
 }  // namespace
 
 void zr_program_set(ZR_PROGRAM prg) { g_program = prg; }
+
+void zr_kind_codes_set() {
+  zrwork->kd_1 = 22;
+  zrwork->kd_2 = 22;
+  zrwork->kd_3 = 51;
+  zrwork->kd_4 = 51;
+  zrwork->kd_5 = 11;
+}
+
+void zr_japan_time_set() {
+  plat::set_japanese_locale();
+  plat::set_env("TZ", "JST-9");
+  plat::tz_reset();
+}
 ZR_PROGRAM zr_program() { return g_program; }
 
 void _zrcmna_make() {
@@ -84,11 +98,7 @@ void _zrcmna_make() {
   zr01 = area_alloc<ZR01>();
 
   if (g_program == ZR_PRG_QRT100) {
-    zrwork->kd_1 = 22;
-    zrwork->kd_2 = 22;
-    zrwork->kd_3 = 51;
-    zrwork->kd_4 = 51;
-    zrwork->kd_5 = 11;
+    zr_kind_codes_set();
     zr::copy(zrwork->prg_nm, "QRT100");
     zr::copy(zr01->cli_nm, "QRT100");
     zr00->sys_kd = 2;

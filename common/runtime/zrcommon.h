@@ -94,6 +94,12 @@ ZR_MESSAGE_BOX_FN zr_message_box_handler(ZR_MESSAGE_BOX_FN fn);
 // The title of every message box (the program's name).
 void zr_app_title_set(const char* title);
 
+// Puts the kind codes kd_1 to kd_5 (22, 22, 51, 51, 11) into zrwork.
+void zr_kind_codes_set();
+// Sets the Japanese locale and the time zone JST-9 for every local-time
+// conversion of the process, whatever the machine's zone.
+void zr_japan_time_set();
+
 // Ends the process with exit code 0: the end of every unrecoverable failure.
 [[noreturn]] void zr_exit();
 
