@@ -28,3 +28,25 @@ function(qrt_write_def out_file module_name)
   endforeach()
   file(WRITE ${out_file} "${body}")
 endfunction()
+
+# A Windows program of the product: a windowed executable that exports every
+# name of the library through a generated module-definition file, and a test
+# that lists its export table.
+#   qrt_add_program(NAME qrt000 MODULE QRT000.EXE CORE launcher_core SOURCES ...)
+function(qrt_add_program)
+  cmake_parse_arguments(P "" "NAME;MODULE;CORE" "SOURCES" ${ARGN})
+  set(def ${CMAKE_CURRENT_BINARY_DIR}/${P_NAME}.def)
+  qrt_write_def(${def} ${P_MODULE})
+  add_executable(${P_NAME} WIN32 ${P_SOURCES})
+  target_link_libraries(${P_NAME} PRIVATE ${P_CORE})
+  # Keep every object of the library in the image even where the program calls
+  # nothing of it: its functions are exported by name.
+  target_link_options(${P_NAME} PRIVATE
+    -Wl,--whole-archive $<TARGET_FILE:common> -Wl,--no-whole-archive ${def})
+  set_property(TARGET ${P_NAME} APPEND PROPERTY LINK_DEPENDS ${def})
+  if(QRT_BUILD_TESTS)
+    add_test(NAME ${P_NAME}_exports
+             COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-exports ${QRT_TRIPLE}-objdump
+                     $<TARGET_FILE:${P_NAME}>)
+  endif()
+endfunction()

@@ -50,7 +50,7 @@ constexpr KindSet kAvExam = kinds({27, 28, 29, 31, 32, 33, 34, 36});
 constexpr KindSet kAvGrant = kinds({24, 25, 37, 38, 40, 41, 43, 44, 46, 47, 49, 50, 52, 53});
 // Data printed in every gazette itself (document part 0 or the trial notices).
 constexpr KindSet kAvGaz = kinds({0, 4, 8, 12, 16, 20, 24, 27, 31, 32, 36, 37, 40, 43, 46});
-// Full-text keys: the gazettes that carry the full specification.
+// Full-text keys: the gazettes that carry the full text.
 constexpr KindSet kAvText = kinds({0, 4, 8, 12, 16, 20, 24, 27, 32, 37, 40});
 // Examination-progress keys.
 constexpr KindSet kAvMp = kinds({51});
