@@ -33,11 +33,6 @@ void record_pause(std::uint32_t ms) {
   if (ms < 1000) plat::sleep_ms(ms);
 }
 
-int box_to_stderr(const char* text, const char*, unsigned) {
-  std::fprintf(stderr, "BOX[%s]\n", text);
-  return 1;
-}
-
 class TunnelRefServer : public qrt_test::AreasTest {
  protected:
   void SetUp() override {
@@ -109,7 +104,7 @@ TEST_F(TunnelRefServer, ThreeBusyAnswersEndTheProcessWithTheBusyMessage) {
   int port = parent_server(kUsers + "[faults]\nmid=112 count=3 http=503\n");
   EXPECT_EXIT(
       {
-        zr_message_box_handler(box_to_stderr);
+        zr_message_box_handler(qrt_test::box_to_stderr);
         via_port(port);
         server_info();
       },
@@ -196,7 +191,7 @@ TEST_F(TunnelRefServer, ErrorStatuses) {
   }
   EXPECT_EXIT(
       {
-        zr_message_box_handler(box_to_stderr);
+        zr_message_box_handler(qrt_test::box_to_stderr);
         server_info();
       },
       ::testing::ExitedWithCode(0), HasSubstr("[tno:, mid:0112] サーバで障害が発生しました。"));

@@ -25,13 +25,6 @@ class NetSocket : public qrt_test::AreasTest {
   }
 };
 
-// The message box of a fatal path goes to standard error in a death test, so
-// the test can match its text.
-int box_to_stderr(const char* text, const char*, unsigned) {
-  std::fprintf(stderr, "BOX[%s]\n", text);
-  return 1;
-}
-
 TEST(NetAddressLiteral, RewritesDigitsAndDotsOnly) {
   struct Case {
     const char* in;
@@ -185,7 +178,7 @@ TEST_F(NetSocket, ClientReadFailuresEndTheProcess) {
   using ::testing::HasSubstr;
   EXPECT_EXIT(
       {
-        zr_message_box_handler(box_to_stderr);
+        zr_message_box_handler(qrt_test::box_to_stderr);
         LoopbackPeer peer({frame_header(5, 20000, 0)}, false);
         int s = open_peer(peer);
         char buf[kFrameMax];
@@ -194,7 +187,7 @@ TEST_F(NetSocket, ClientReadFailuresEndTheProcess) {
       ::testing::ExitedWithCode(0), HasSubstr("** Receive Data Error p_msg->lng:20000 **"));
   EXPECT_EXIT(
       {
-        zr_message_box_handler(box_to_stderr);
+        zr_message_box_handler(qrt_test::box_to_stderr);
         LoopbackPeer peer({frame(5, 0, -9999, std::string("サーバ障害です。") + '\0')}, false);
         int s = open_peer(peer);
         char buf[kFrameMax];
@@ -203,7 +196,7 @@ TEST_F(NetSocket, ClientReadFailuresEndTheProcess) {
       ::testing::ExitedWithCode(0), HasSubstr("BOX[サーバ障害です。]"));
   EXPECT_EXIT(
       {
-        zr_message_box_handler(box_to_stderr);
+        zr_message_box_handler(qrt_test::box_to_stderr);
         LoopbackPeer peer({std::string(5, 'x')}, false);
         int s = open_peer(peer);
         char buf[kFrameMax];

@@ -25,11 +25,6 @@ using ::testing::Not;
 std::vector<std::uint32_t> g_pauses;
 void record_pause(std::uint32_t ms) { g_pauses.push_back(ms); }
 
-int box_to_stderr(const char* text, const char*, unsigned) {
-  std::fprintf(stderr, "BOX[%s]\n", text);
-  return 1;
-}
-
 class NetTunnel : public qrt_test::AreasTest {
  protected:
   void SetUp() override {
@@ -256,7 +251,7 @@ TEST_F(NetTunnel, ThreeBusyAnswersFailTheLogonWithoutEndingTheProcess) {
 TEST_F(NetTunnel, ThreeBusyAnswersEndTheProcessWithTheBusyMessage) {
   EXPECT_EXIT(
       {
-        zr_message_box_handler(box_to_stderr);
+        zr_message_box_handler(qrt_test::box_to_stderr);
         LoopbackPeer peer({http_page(503, "text/html", "x"), http_page(503, "text/html", "x"),
                            http_page(503, "text/html", "x")});
         via(peer);
@@ -317,7 +312,7 @@ TEST_F(NetTunnel, ErrorStatusAnswersReturnOrEnd) {
 
   EXPECT_EXIT(
       {
-        zr_message_box_handler(box_to_stderr);
+        zr_message_box_handler(qrt_test::box_to_stderr);
         LoopbackPeer p2({http_ok(frame(117, 22, -9999, std::string("サーバ停止中") + '\0'))});
         via(p2);
         exchange(117, "0101");

@@ -13,13 +13,6 @@ using qrt_test::write_file;
 
 class FileTable : public AreasTest {};
 
-void print_boxes() {
-  zr_message_box_handler([](const char* text, const char*, unsigned) {
-    std::fprintf(stderr, "BOX[%s]\n", text);
-    return 1;
-  });
-}
-
 TEST_F(FileTable, SixteenFilesOpenAndAFreedSlotIsReusedLowestFirst) {
   std::vector<std::FILE*> open;
   for (int i = 0; i < 16; ++i) {
@@ -115,7 +108,7 @@ TEST_F(FileTableDeath, SeventeenthOpenShowsTheOverLimitReport) {
   std::string base = dir.join("F");
   EXPECT_EXIT(
       {
-        print_boxes();
+        zr_message_box_handler(qrt_test::box_to_stderr);
         for (int i = 0; i < 17; ++i) _fopen((base + std::to_string(i)).c_str(), "wb");
       },
       ::testing::ExitedWithCode(0),
@@ -135,7 +128,7 @@ TEST_F(FileTableDeath, FailedOpenShowsTheIoReport) {
   zr::copy(zrwork->mes_buf, "comment");
   EXPECT_EXIT(
       {
-        print_boxes();
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _fopen(missing.c_str(), "rb");
       },
       ::testing::ExitedWithCode(0),
@@ -156,7 +149,7 @@ TEST_F(FileTableDeath, OverlongLineEndsTheProcessAsAReadFailure) {
   write_file(path, "ABCD\r\n");
   EXPECT_EXIT(
       {
-        print_boxes();
+        zr_message_box_handler(qrt_test::box_to_stderr);
         std::FILE* fp = _fopen(path.c_str(), "rb");
         char buf[4];
         fread_txt(buf, sizeof buf, fp);
@@ -172,7 +165,7 @@ TEST_F(FileTableDeath, StreamOutsideTheTableIsReportedWithStars) {
   write_file(path, "x");
   EXPECT_EXIT(
       {
-        print_boxes();
+        zr_message_box_handler(qrt_test::box_to_stderr);
         std::FILE* raw = std::fopen(path.c_str(), "rb");
         char c;
         _fread(&c, 1, 1, raw);

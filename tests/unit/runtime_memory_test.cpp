@@ -80,10 +80,7 @@ TEST_F(TrackedMemory, ListingCountsBlocksAndSumsKilobytesPerBlock) {
 TEST_F(TrackedMemory, FullTableListsEveryBlockAndEndsWithMessage950) {
   EXPECT_EXIT(
       {
-        zr_message_box_handler([](const char* text, const char*, unsigned) {
-          std::fprintf(stderr, "BOX[%s]\n", text);
-          return 1;
-        });
+        zr_message_box_handler(qrt_test::box_to_stderr);
         for (int i = 0; i < kMemSlots; ++i) _malloc(1);
         _malloc(1);
       },
@@ -101,10 +98,7 @@ TEST_F(TrackedMemory, MoreThanTheAvailableMemoryEndsWithMessage932) {
     GTEST_SKIP() << "more than 2 GiB of address space available";
   EXPECT_EXIT(
       {
-        zr_message_box_handler([](const char* text, const char*, unsigned) {
-          std::fprintf(stderr, "BOX[%s]\n", text);
-          return 1;
-        });
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _malloc(0x7FFFFFFF);
       },
       ::testing::ExitedWithCode(0), ::testing::HasSubstr("932 メモリー不足（Ｓｙｓｔｅｍ）です。"));

@@ -100,18 +100,11 @@ TEST_F(Messages, ProgressCallsFromAThreadWithoutWindowsReturn) {
 
 using MessagesDeath = AreasTest;
 
-void print_boxes() {
-  zr_message_box_handler([](const char* text, const char*, unsigned) {
-    std::fprintf(stderr, "BOX[%s]\n", text);
-    return 1;
-  });
-}
-
 TEST_F(MessagesDeath, FatalMessageShowsTheReportAndEndsTheProcess) {
   zr::copy(zrwork->rtn_nm, "_gaiji_ptr_set");
   EXPECT_EXIT(
       {
-        print_boxes();
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _err_mes(990, "x");
       },
       ::testing::ExitedWithCode(0),
@@ -131,7 +124,7 @@ TEST_F(MessagesDeath, FatalMessageShowsTheReportAndEndsTheProcess) {
 TEST_F(MessagesDeath, UnknownFailureNumberShowsAnEmptyText) {
   EXPECT_EXIT(
       {
-        print_boxes();
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _err_mes(999, "c");
       },
       ::testing::ExitedWithCode(0), ::testing::HasSubstr("エラー内容　： 999 \n"));
@@ -140,7 +133,7 @@ TEST_F(MessagesDeath, UnknownFailureNumberShowsAnEmptyText) {
 TEST_F(MessagesDeath, ProgressSlotAboveTwoIsALogicError) {
   EXPECT_EXIT(
       {
-        print_boxes();
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _mes_prog(3, "x", 0);
       },
       ::testing::ExitedWithCode(0),
@@ -151,7 +144,7 @@ TEST_F(MessagesDeath, ProgressLineOf130BytesIsALogicError) {
   std::string line130(130, 'a');
   EXPECT_EXIT(
       {
-        print_boxes();
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _mes_prog(1, line130.c_str(), 0);
       },
       ::testing::ExitedWithCode(0),

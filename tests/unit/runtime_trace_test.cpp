@@ -50,10 +50,7 @@ TEST_F(TraceDeath, OverlongLineShowsTheLengthAndEndsTheProcess) {
   std::string too_long(2047, 'x');
   EXPECT_EXIT(
       {
-        zr_message_box_handler([](const char* text, const char*, unsigned) {
-          std::fprintf(stderr, "BOX[%s]\n", text);
-          return 1;
-        });
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _dbg_print("%s", too_long.c_str());
       },
       ::testing::ExitedWithCode(0), ::testing::HasSubstr("BOX[Error of Length lng:2047]"));
@@ -63,10 +60,7 @@ TEST_F(TraceDeath, OverlongMessageBoxTextEndsTheProcess) {
   std::string too_long(3000, 'y');
   EXPECT_EXIT(
       {
-        zr_message_box_handler([](const char* text, const char*, unsigned) {
-          std::fprintf(stderr, "BOX[%s]\n", text);
-          return 1;
-        });
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _mes_print("%s", too_long.c_str());
       },
       ::testing::ExitedWithCode(0), ::testing::HasSubstr("BOX[Error of Length lng:3000]"));

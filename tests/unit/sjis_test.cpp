@@ -15,14 +15,6 @@ namespace {
 
 const char* u8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
 
-// Sends every message box to stderr, so that a death test can match the text of
-// the fatal report shown just before the process ends.
-int box_to_stderr(const char* text, const char*, unsigned) {
-  std::fprintf(stderr, "%s\n", text);
-  std::fflush(stderr);
-  return 1;
-}
-
 // ---- classification and case -------------------------------------------------------
 
 struct TypeCase {
@@ -302,25 +294,25 @@ class SjisFatalTest : public qrt_test::AreasTest {};
 TEST_F(SjisFatalTest, OverLongFieldsEndTheProcess) {
   EXPECT_EXIT(
       {
-        zr_message_box_handler(box_to_stderr);
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _zratoi("123456789012345", 15);
       },
       ::testing::ExitedWithCode(0), "_zratoi Buffer Length Over buf:123456789012345\\(15\\)");
   EXPECT_EXIT(
       {
-        zr_message_box_handler(box_to_stderr);
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _zratol("123456789012345", 15);
       },
       ::testing::ExitedWithCode(0), "_zratoi Buffer Length Over");
   EXPECT_EXIT(
       {
-        zr_message_box_handler(box_to_stderr);
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _zratoi64("1234567890123456789", 19);
       },
       ::testing::ExitedWithCode(0), "_zratoi64 Buffer Length Over buf:1234567890123456789\\(19\\)");
   EXPECT_EXIT(
       {
-        zr_message_box_handler(box_to_stderr);
+        zr_message_box_handler(qrt_test::box_to_stderr);
         _space_get(501);
       },
       ::testing::ExitedWithCode(0), "_space_get length:501 \\(Max.500\\)");

@@ -67,6 +67,12 @@ MessageBoxRecorder::~MessageBoxRecorder() {
   g_recorder = nullptr;
 }
 
+int box_to_stderr(const char* text, const char*, unsigned) {
+  std::fprintf(stderr, "BOX[%s]\n", text ? text : "");
+  std::fflush(stderr);
+  return 1;
+}
+
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

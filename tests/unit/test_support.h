@@ -50,6 +50,10 @@ class MessageBoxRecorder {
   ZR_MESSAGE_BOX_FN previous_;
 };
 
+// A message-box handler for death tests: writes "BOX[text]" to stderr (where
+// the test can match it) and answers OK.
+int box_to_stderr(const char* text, const char* title, unsigned style);
+
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 // The lines of a CR LF text file, without their line ends.
