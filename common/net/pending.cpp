@@ -1,5 +1,5 @@
-// The transports that are not part of this build yet (TLS and the system HTTP
-// client, with the security interface they load): each answers with a failed
+// The transports that are not part of this build yet (the system HTTP client
+// and the proxy-authentication conversation): each answers with a failed
 // exchange and a trace line, so that a program that installs one behaves like
 // one that cannot reach the server.
 #include <cstring>
@@ -19,9 +19,7 @@ int not_available(const char* name) {
 
 }  // namespace
 
-int zwsockh_auth_initial() { return -1; }
 void zwsockh_auth_finish() {}
 int zrhttp_initial() { return 0; }
 void zrhttp_finish() {}
-int zwsock_phmsg_ssl() { return not_available("zwsock_phmsg_ssl"); }
 int zrhttp_phmsg() { return not_available("zrhttp_phmsg"); }

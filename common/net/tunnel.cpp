@@ -28,33 +28,23 @@ constexpr long kErrorPageMax = 16L * 1024 * 1024;  // larger error pages are not
 constexpr int kChallengeMax = 8;                   // challenges answered within one attempt
 
 // Attempt results.
-constexpr int kOk = 0;
-constexpr int kFailed = -1;
-constexpr int kDropped = -2;
-constexpr int kNeedCredentials = -3;
+constexpr int kOk = zrnet::kAttemptOk;
+constexpr int kFailed = zrnet::kAttemptFailed;
+constexpr int kDropped = zrnet::kAttemptDropped;
+constexpr int kNeedCredentials = zrnet::kAttemptNeedCredentials;
 constexpr int kSystemAuthDone = -5;
-constexpr int kBusy = -9;
+constexpr int kBusy = zrnet::kAttemptBusy;
+
+using zrnet::pause_ms;
+using zrnet::recv_wait_ms;
+using zrnet::time_text;
+using zrnet::tunnel_trace;
 
 void real_sleep(std::uint32_t ms) { plat::sleep_ms(ms); }
 ZR_NET_SLEEP_FN g_sleep = real_sleep;
-void pause_ms(std::uint32_t ms) { g_sleep(ms); }
 
 int tag() { return zr01->ua_c; }
 int mid() { return zrwork->p_msg->hdr.mid; }
-
-void time_text(char* out, std::size_t cap) {
-  plat::LocalTime t = plat::now_local();
-  zr::format(out, cap, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-}
-
-// A tunnel trace line; outside the logon it also closes the progress windows.
-void tunnel_trace(const char* text) {
-  _dbg_print("        (%d) %.400s", tag(), text);
-  if (mid() != 107) {
-    _mes_prog(0, "", 0);
-    _mes_prog(1, "", 0);
-  }
-}
 
 bool unbounded_mid(int m) {
   switch (m) {
@@ -71,13 +61,6 @@ bool unbounded_mid(int m) {
     default:
       return false;
   }
-}
-
-// Milliseconds each receive of the answer may wait; -1 without bound.
-int recv_wait_ms() {
-  int t = zr00->recv_timeout;
-  if (t == 0 || t == 999 || unbounded_mid(mid())) return -1;
-  return t * 1000;
 }
 
 enum class Got { kData, kClosed, kFailed };
@@ -540,50 +523,12 @@ int zwsock_phmsg() {
   }
 
   if (result >= 0) {
-    PHMSG* msg = zrwork->p_msg;
-    if (msg->hdr.sts == -9999) {
-      char* text = zrwork->mes_work;
-      zr::format(text, sizeof zrwork->mes_work,
-                 "*** Error zwsock_phmsg sts:-9999 ***\r\n[tno:%s, mid:%04d] %.200s", zr01->cli_nm,
-                 m, msg->data);
-      _dbg_print("%s", text);
-      _mes_box(text, 0);
-      zr_exit();
-    }
-    if (msg->hdr.sts == -1) {
-      char text[128];
-      ZR_FMT(text, "*** Error tno:%s, mid:%04d ***\r\n", zr01->cli_nm, m);
-      tunnel_trace(text);
-    }
+    zrnet::answer_status_check(m);
     return 0;
   }
 
   char text[512];
-  switch (result) {
-    case kFailed:
-      ZR_FMT(text, "*** Error of zwsock_http *** tno:%s, mid:%d, ecd:%d", zr01->cli_nm, m,
-             plat::net_last_error());
-      break;
-    case kDropped:
-      ZR_FMT(text, "%s",
-             "回線が切断されました。 "
-             "サーバが停止しているか、\r\n回線が混んでいるためデータを取得できません。"
-             "\r\nしばらくしてから再度接続して下さい。");
-      break;
-    case kNeedCredentials:
-      ZR_FMT(text, "%s",
-             "プロキシ認証の設定が必要です。\r\nメニューからプロキシ設定を行ってください。");
-      break;
-    case kBusy:
-      ZR_FMT(
-          text, "%s",
-          "回線が混み合っていてデータを受信できません。\r\n数回リトライしましたがサーバから応答が"
-          "ありませんでした。\r\n少し時間をおいて再度接続して下さい。");
-      break;
-    default:
-      ZR_FMT(text, "%s", "*** Error of zwsockh1 ***");
-      break;
-  }
+  zrnet::result_text(result, m, text, sizeof text);
   _dbg_print("%s", text);
   if (result == kNeedCredentials) {
     _mes_box(text, 0);
@@ -631,6 +576,73 @@ void zrnet_msg_fn_install(bool startup) {
 // ---- the pieces -----------------------------------------------------------------------
 
 namespace zrnet {
+
+void pause_ms(std::uint32_t ms) { g_sleep(ms); }
+
+void time_text(char* out, std::size_t cap) {
+  plat::LocalTime t = plat::now_local();
+  zr::format(out, cap, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+}
+
+void tunnel_trace(const char* text) {
+  _dbg_print("        (%d) %.400s", tag(), text);
+  if (mid() != 107) {
+    _mes_prog(0, "", 0);
+    _mes_prog(1, "", 0);
+  }
+}
+
+int recv_wait_ms() {
+  int t = zr00->recv_timeout;
+  if (t == 0 || t == 999 || unbounded_mid(mid())) return -1;
+  return t * 1000;
+}
+
+void result_text(int result, int m, char* text, std::size_t cap) {
+  switch (result) {
+    case kFailed:
+      zr::format(text, cap, "*** Error of zwsock_http *** tno:%s, mid:%d, ecd:%d", zr01->cli_nm, m,
+                 plat::net_last_error());
+      break;
+    case kDropped:
+      zr::format(text, cap, "%s",
+                 "回線が切断されました。 "
+                 "サーバが停止しているか、\r\n回線が混んでいるためデータを取得できません。"
+                 "\r\nしばらくしてから再度接続して下さい。");
+      break;
+    case kNeedCredentials:
+      zr::format(text, cap, "%s",
+                 "プロキシ認証の設定が必要です。\r\nメニューからプロキシ設定を行ってください。");
+      break;
+    case kBusy:
+      zr::format(
+          text, cap, "%s",
+          "回線が混み合っていてデータを受信できません。\r\n数回リトライしましたがサーバから応答が"
+          "ありませんでした。\r\n少し時間をおいて再度接続して下さい。");
+      break;
+    default:
+      zr::format(text, cap, "%s", "*** Error of zwsockh1 ***");
+      break;
+  }
+}
+
+void answer_status_check(int m) {
+  PHMSG* msg = zrwork->p_msg;
+  if (msg->hdr.sts == -9999) {
+    char* text = zrwork->mes_work;
+    zr::format(text, sizeof zrwork->mes_work,
+               "*** Error zwsock_phmsg sts:-9999 ***\r\n[tno:%s, mid:%04d] %.200s", zr01->cli_nm, m,
+               msg->data);
+    _dbg_print("%s", text);
+    _mes_box(text, 0);
+    zr_exit();
+  }
+  if (msg->hdr.sts == -1) {
+    char text[128];
+    ZR_FMT(text, "*** Error tno:%s, mid:%04d ***\r\n", zr01->cli_nm, m);
+    tunnel_trace(text);
+  }
+}
 
 int build_request() {
   PHMSG* msg = zrwork->p_msg;

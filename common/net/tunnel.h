@@ -24,6 +24,28 @@ ZR_NET_SLEEP_FN zr_net_sleep_handler(ZR_NET_SLEEP_FN fn);
 
 namespace zrnet {
 
+// Results of one attempt of an exchange, shared by the plain and the secured
+// tunnel.
+constexpr int kAttemptOk = 0;
+constexpr int kAttemptFailed = -1;
+constexpr int kAttemptDropped = -2;
+constexpr int kAttemptNeedCredentials = -3;
+constexpr int kAttemptBusy = -9;
+
+// The tunnel's pause (retry interval, busy re-send), through the handler above.
+void pause_ms(std::uint32_t ms);
+// The local time as "HH:MM:SS".
+void time_text(char* out, std::size_t cap);
+// A tunnel trace line; outside the logon it also closes the progress windows.
+void tunnel_trace(const char* text);
+// Milliseconds each receive of an answer may wait; -1 without bound.
+int recv_wait_ms();
+// The final text of an exchange that ended with an attempt result.
+void result_text(int result, int mid, char* text, std::size_t cap);
+// The answer checks after a completed exchange: status -9999 shows the server's
+// text and ends the process; status -1 is traced.
+void answer_status_check(int mid);
+
 // Requests longer than this are refused before any connection is made.
 constexpr std::int32_t kRequestMax = 4194490;
 

@@ -56,6 +56,9 @@ void build_connection_areas() {
 
 void zr_program_set(ZR_PROGRAM prg) { g_program = prg; }
 
+void zr_cs_enter(void* cs) { static_cast<std::recursive_mutex*>(cs)->lock(); }
+void zr_cs_leave(void* cs) { static_cast<std::recursive_mutex*>(cs)->unlock(); }
+
 void zr_kind_codes_set() {
   zrwork->kd_1 = 22;
   zrwork->kd_2 = 22;

@@ -156,6 +156,7 @@ struct ZR00 {
   // settings from ZORAX.INI and PROXY.FIL
   std::uint8_t proxy_use;
   std::uint8_t ssl_use;
+  std::uint8_t ssl_cert_ign;  // SSL_CERT_IGNORE: accept untrusted roots, name and date errors
   std::uint8_t zrhttp_cp;
   char http_proxy_host[64];
   std::uint16_t http_proxy_port;

@@ -94,6 +94,10 @@ ZR_MESSAGE_BOX_FN zr_message_box_handler(ZR_MESSAGE_BOX_FN fn);
 // The title of every message box (the program's name).
 void zr_app_title_set(const char* title);
 
+// Enters and leaves one of the critical sections cs_1 to cs_4 of zrenv.
+void zr_cs_enter(void* cs);
+void zr_cs_leave(void* cs);
+
 // Puts the kind codes kd_1 to kd_5 (22, 22, 51, 51, 11) into zrwork.
 void zr_kind_codes_set();
 // Sets the Japanese locale and the time zone JST-9 for every local-time
@@ -141,3 +145,4 @@ ZR_API int _cache2_read();
 #include "session/logon.h"
 #include "session/server_info.h"
 #include "runtime/desktop.h"
+#include "net/tls.h"

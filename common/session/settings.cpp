@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "net/tls.h"
 #include "platform/platform.h"
 #include "runtime/zrcommon.h"
 
@@ -40,6 +41,7 @@ enum class Key {
   kRetryCount,
   kRetryInterval,
   kProxyAuthFirst,
+  kCertIgnore,
   kNone
 };
 
@@ -71,6 +73,7 @@ const KeyRule kKeys[] = {
     {"リトライカウント", 16, Key::kRetryCount},
     {"リトライ間隔", 12, Key::kRetryInterval},
     {"プロキシ優先認証", 16, Key::kProxyAuthFirst},
+    {zrnet::kCertIgnoreKey, 15, Key::kCertIgnore},
 };
 
 Key key_of(const char* line) {
@@ -231,6 +234,9 @@ void apply_line(const char* line) {
     case Key::kProxyAuthFirst:
       zr00->pxy_auth1st = on_off(v);
       break;
+    case Key::kCertIgnore:
+      zr00->ssl_cert_ign = on_off(v);
+      break;
     default:
       break;
   }
@@ -277,6 +283,7 @@ ZR_API int zrnet_ini_read() {
   zr00->ssl_use = kUnset;
   zrconn->vup_use = 1;
   zrconn->vup_sno = 1;
+  zr00->ssl_cert_ign = 0;
   // The host table is filled from the file alone, also when it is read again.
   zrconn->host_cnt = 0;
   std::memset(zrconn->host_nm, 0, sizeof zrconn->host_nm);
@@ -339,6 +346,8 @@ ZR_API int zrnet_ini_write() {
   f.line("%-20s%02d", "リトライカウント", zr00->retry_count);
   f.line("%-20s%05d", "リトライ間隔", zr00->retry_interval);
   f.on_off("プロキシ優先認証", zr00->pxy_auth1st);
+  // Written only when set, so that files without it keep their exact contents.
+  if (zr00->ssl_cert_ign) f.on_off(zrnet::kCertIgnoreKey, true);
 
   char path[sizeof zr01->fnm_work];
   ini_path(path, sizeof path);

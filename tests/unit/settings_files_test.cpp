@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "net/tls.h"
 #include "session/settings.h"
 #include "test_support.h"
 
@@ -114,6 +115,29 @@ TEST_F(SettingsFilesTest, ReadsEveryKeyAndWritesTheSameFileBack) {
   ASSERT_EQ(zrnet_ini_write(), 0);
   EXPECT_EQ(read_file(ini()), crlf(kFullFile));
   EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(SettingsFilesTest, CertificateKeyIsReadAndWrittenOnlyWhenSet) {
+  struct Case {
+    const char* line;  // the key line added to the full file, or empty
+    bool set;
+  } cases[] = {
+      {"SSL_CERT_IGNORE     ON", true},
+      {"SSL_CERT_IGNORE     OFF", false},
+      {"", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    std::vector<std::string> input = kFullFile;
+    if (c.line[0]) input.push_back(c.line);
+    write_file(ini(), crlf(input));
+    ASSERT_EQ(zrnet_ini_read(), 0);
+    EXPECT_EQ(zr00->ssl_cert_ign != 0, c.set);
+    ASSERT_EQ(zrnet_ini_write(), 0);
+    std::vector<std::string> expected = kFullFile;
+    if (c.set) expected.push_back("SSL_CERT_IGNORE     ON");
+    EXPECT_EQ(read_file(ini()), crlf(expected));
+  }
 }
 
 TEST_F(SettingsFilesTest, MissingNoSslLineIsAddedAtOnce) {

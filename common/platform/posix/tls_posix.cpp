@@ -1,0 +1,200 @@
+// The TLS surface over OpenSSL. The session runs on memory buffers: the core
+// hands in each record it read from the socket and sends what comes out, so
+// that the record handling above this layer is the same as on Windows. The
+// server's certificate is checked against the system's trusted authorities
+// (SSL_CERT_FILE / SSL_CERT_DIR as OpenSSL reads them) and the host name.
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <arpa/inet.h>
+
+#include <cstring>
+
+#include "platform/tls.h"
+
+namespace plat {
+
+struct TlsSession {
+  SSL_CTX* ctx = nullptr;
+  SSL* ssl = nullptr;
+  BIO* in = nullptr;   // records received (owned by ssl)
+  BIO* out = nullptr;  // bytes to send (owned by ssl)
+  CertCheck check;
+};
+
+namespace {
+
+int session_index() {
+  static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+  return index;
+}
+
+unsigned problem_of(int err) {
+  switch (err) {
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_CERT_UNTRUSTED:
+      return kCertUntrustedRoot;
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+      return kCertDate;
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+      return kCertNameMismatch;
+    default:
+      return kCertOther;
+  }
+}
+
+// Records every problem of the chain and lets the handshake go on: the core
+// decides after the handshake what a problem means.
+int note_problem(int ok, X509_STORE_CTX* store) {
+  if (ok) return 1;
+  auto* ssl =
+      static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+  auto* s = ssl ? static_cast<TlsSession*>(SSL_get_ex_data(ssl, session_index())) : nullptr;
+  if (s) {
+    const int err = X509_STORE_CTX_get_error(store);
+    if (s->check.problems == 0) {
+      s->check.status = err;
+      s->check.detail = X509_verify_cert_error_string(err);
+    }
+    s->check.problems |= problem_of(err);
+  }
+  return 1;
+}
+
+void drain(BIO* bio, std::string* out) {
+  char buf[4096];
+  for (;;) {
+    int n = BIO_read(bio, buf, sizeof buf);
+    if (n <= 0) break;
+    out->append(buf, static_cast<std::size_t>(n));
+  }
+}
+
+}  // namespace
+
+SecLoad security_load() { return SecLoad::kLoaded; }
+
+int tls_package_present() { return 1; }
+
+TlsSession* tls_client_new(const char* host, long* status) {
+  auto* s = new TlsSession;
+  s->ctx = SSL_CTX_new(TLS_client_method());
+  if (!s->ctx || !SSL_CTX_set_min_proto_version(s->ctx, TLS1_2_VERSION) ||
+      !SSL_CTX_set_max_proto_version(s->ctx, TLS1_2_VERSION)) {
+    *status = static_cast<long>(ERR_get_error());
+    tls_end(s);
+    return nullptr;
+  }
+  SSL_CTX_set_default_verify_paths(s->ctx);
+  s->ssl = SSL_new(s->ctx);
+  s->in = BIO_new(BIO_s_mem());
+  s->out = BIO_new(BIO_s_mem());
+  if (!s->ssl || !s->in || !s->out) {
+    *status = static_cast<long>(ERR_get_error());
+    BIO_free(s->in);
+    BIO_free(s->out);
+    s->in = s->out = nullptr;
+    tls_end(s);
+    return nullptr;
+  }
+  SSL_set_bio(s->ssl, s->in, s->out);
+  SSL_set_ex_data(s->ssl, session_index(), s);
+  SSL_set_verify(s->ssl, SSL_VERIFY_NONE, note_problem);
+  in_addr ip{};
+  if (inet_pton(AF_INET, host, &ip) == 1) {
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s->ssl), host);
+  } else {
+    SSL_set_tlsext_host_name(s->ssl, host);
+    SSL_set1_host(s->ssl, host);
+  }
+  SSL_set_connect_state(s->ssl);
+  *status = 0;
+  return s;
+}
+
+int tls_end(TlsSession* s) {
+  if (!s) return 0;
+  if (s->ssl) SSL_free(s->ssl);
+  if (s->ctx) SSL_CTX_free(s->ctx);
+  delete s;
+  return 0;
+}
+
+TlsStep tls_handshake(TlsSession* s, const char* in, std::size_t len, std::string* out,
+                      long* status) {
+  out->clear();
+  if (in && len) BIO_write(s->in, in, static_cast<int>(len));
+  ERR_clear_error();
+  int rc = SSL_do_handshake(s->ssl);
+  drain(s->out, out);
+  if (rc == 1) {
+    *status = 0;
+    return TlsStep::kDone;
+  }
+  int err = SSL_get_error(s->ssl, rc);
+  if (err == SSL_ERROR_WANT_READ || err == SSL_ERROR_WANT_WRITE) {
+    *status = err;
+    return TlsStep::kContinue;
+  }
+  unsigned long e = ERR_peek_error();
+  *status = e ? static_cast<long>(e) : err;
+  return TlsStep::kFailed;
+}
+
+CertCheck tls_verify_peer(TlsSession* s) {
+  CertCheck c = s->check;
+  X509* peer = SSL_get1_peer_certificate(s->ssl);
+  if (!peer) {
+    c.problems |= kCertOther;
+    if (c.detail.empty()) c.detail = "no server certificate";
+  }
+  X509_free(peer);
+  return c;
+}
+
+int tls_encrypt(TlsSession* s, const char* data, std::size_t len, std::string* out, long* status) {
+  out->clear();
+  ERR_clear_error();
+  int n = SSL_write(s->ssl, data, static_cast<int>(len));
+  if (n != static_cast<int>(len)) {
+    *status = SSL_get_error(s->ssl, n);
+    return -2;
+  }
+  drain(s->out, out);
+  *status = 0;
+  return 0;
+}
+
+int tls_decrypt(TlsSession* s, const char* record, std::size_t len, std::string* out,
+                long* status) {
+  BIO_write(s->in, record, static_cast<int>(len));
+  char buf[16384];
+  for (;;) {
+    ERR_clear_error();
+    int n = SSL_read(s->ssl, buf, sizeof buf);
+    if (n > 0) {
+      out->append(buf, static_cast<std::size_t>(n));
+      continue;
+    }
+    int err = SSL_get_error(s->ssl, n);
+    if (err == SSL_ERROR_WANT_READ || err == SSL_ERROR_ZERO_RETURN) break;
+    unsigned long e = ERR_peek_error();
+    *status = e ? static_cast<long>(e) : err;
+    return -1;
+  }
+  // Anything the session wants to answer (an alert) is dropped: the core sends
+  // only what it encrypts.
+  std::string discard;
+  drain(s->out, &discard);
+  *status = 0;
+  return 0;
+}
+
+}  // namespace plat
