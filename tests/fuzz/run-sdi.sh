@@ -65,7 +65,7 @@ build() {
   done < <(find "$src/common"/{runtime,platform/posix,text,naming,sdi} -name '*.cpp' | sort)
   for t in "${targets[@]}"; do
     "$cxx" "${exe_flags[@]}" "$src/tests/fuzz/$t/${t}_fuzz.cpp" "${objs[@]}" \
-      -lpthread -lrt -o "$out/${t}_fuzz"
+      -lssl -lcrypto -lpthread -lrt -o "$out/${t}_fuzz"
   done
 }
 
