@@ -774,6 +774,12 @@ int zwsock_phmsg_ssl() {
       restore_request(lcnt);
     } else if (result == kBusy) {
       pause_ms(zr00->retry_interval);
+      // With NTLM_MODE off the request asked the server to close the
+      // connection after its answer; the re-send then needs a new one.
+      if (!zr00->ntlm_mode) {
+        zwsock_close_ssl();
+        zwsock_open_ssl();
+      }
       restore_request(lcnt);
     } else {
       // An authentication challenge inside the secured connection: the server

@@ -204,12 +204,14 @@ TEST_F(TlsTest, FortyThousandBytesGoOutInPiecesOfSixteenThousand) {
 }
 
 // A busy answer is retried after the retry interval on the same secured
-// connection; any other failed answer on a new one. The retried request
-// differs only in the P field of its User-Agent line.
+// connection when the request kept it open (NTLM_MODE on), else on a new one;
+// any other failed answer on a new one. The retried request differs only in
+// the P field of its User-Agent line.
 struct RetryCase {
   const char* name;
   const char* first_answer;
-  int result;  // the failed exchange's result in the retry trace line
+  bool keep_connection;  // NTLM_MODE: no "Connection: close" in the request
+  int result;            // the failed exchange's result in the retry trace line
   std::size_t handshakes;
 };
 
@@ -217,6 +219,7 @@ class TlsRetryTest : public TlsTest, public ::testing::WithParamInterface<RetryC
 
 TEST_P(TlsRetryTest, FailedAnswerIsRetried) {
   const RetryCase& c = GetParam();
+  zr00->ntlm_mode = c.keep_connection ? 1 : 0;
   queue("good", {c.first_answer, http_ok(frame(112, 0, "AFTER RETRY"))});
   compose(112, "REQUEST-RETRY");
   ASSERT_EQ(zwsock_phmsg_ssl(), 0) << trace_text();
@@ -237,9 +240,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RetryCase{"BusyOnSameConnection",
                   "HTTP/1.1 503 Busy\r\nContent-Type: text/html\r\nContent-Length: 4\r\n\r\nbusy",
-                  -9, 1},
-        RetryCase{"OddStatusOnNewConnection", "HTTP/1.1 999 Odd\r\nContent-Length: 0\r\n\r\n", -1,
-                  2}),
+                  true, -9, 1},
+        RetryCase{"BusyAfterConnectionCloseOnNewConnection",
+                  "HTTP/1.1 503 Busy\r\nContent-Type: text/html\r\nContent-Length: 4\r\n\r\nbusy",
+                  false, -9, 2},
+        RetryCase{"OddStatusOnNewConnection", "HTTP/1.1 999 Odd\r\nContent-Length: 0\r\n\r\n",
+                  false, -1, 2}),
     [](const ::testing::TestParamInfo<RetryCase>& info) { return std::string(info.param.name); });
 
 // After the retries, only the logon and the user check return; message 227

@@ -1,4 +1,4 @@
-// refserver --scenario FILE [--port N] [--port-file F] [--log F]
+// refserver --scenario FILE [--port N] [--port-file F] [--log F] [--cert PEM --key PEM]
 // The reference server of the service (see README.md).
 #include <csignal>
 #include <cstdio>
@@ -19,7 +19,8 @@ namespace {
 int usage(const char* why) {
   std::fprintf(stderr,
                "refserver: %s\n"
-               "usage: refserver --scenario FILE [--port N] [--port-file F] [--log F]\n",
+               "usage: refserver --scenario FILE [--port N] [--port-file F] [--log F]\n"
+               "                 [--cert FILE --key FILE]\n",
                why);
   return 2;
 }
@@ -53,7 +54,7 @@ bool write_port_file(const std::string& path, int port) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string scenario_path, port_file, log_path;
+  std::string scenario_path, port_file, log_path, cert_file, key_file;
   int port = 0;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -65,6 +66,10 @@ int main(int argc, char** argv) {
       port_file = v;
     else if (a == "--log")
       log_path = v;
+    else if (a == "--cert")
+      cert_file = v;
+    else if (a == "--key")
+      key_file = v;
     else if (a == "--port") {
       char* end = nullptr;
       long p = std::strtol(v.c_str(), &end, 10);
@@ -75,12 +80,23 @@ int main(int argc, char** argv) {
     }
   }
   if (scenario_path.empty()) return usage("--scenario is required");
+  if (cert_file.empty() != key_file.empty()) return usage("--cert and --key go together");
+  const bool tls = !cert_file.empty();
 
   refsrv::Scenario sc;
   std::string error;
   if (!refsrv::load_scenario(scenario_path, sc, error)) {
     std::fprintf(stderr, "refserver: %s: %s\n", scenario_path.c_str(), error.c_str());
     return 2;
+  }
+  if (tls) {
+    for (const auto& rule : sc.faults) {
+      if (refsrv::is_byte_level(rule)) {
+        std::fprintf(stderr, "refserver: %s: fault \"%s\" works over HTTP only, not with --cert\n",
+                     scenario_path.c_str(), rule.describe().c_str());
+        return 2;
+      }
+    }
   }
   _zrcmna_make();
   if (!pack_update_files(sc)) return 2;
@@ -100,7 +116,12 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   refsrv::Log log(log_out);
-  refsrv::RefServer server(std::move(sc), log);
+  refsrv::RefServer server(std::move(sc), log, cert_file, key_file);
+  if (!server.valid()) {
+    std::fprintf(stderr, "refserver: cannot use the certificate %s with the key %s\n",
+                 cert_file.c_str(), key_file.c_str());
+    return 2;
+  }
   int bound = server.bind(port);
   if (bound <= 0) {
     std::fprintf(stderr, "refserver: cannot listen on 127.0.0.1:%d\n", port);

@@ -168,8 +168,18 @@ void Log::line(int number, const char* dir, const std::string& text) {
   std::fflush(out_);
 }
 
-RefServer::RefServer(Scenario sc, Log& log)
-    : sc_(std::move(sc)), world_(sc_), log_(log), http_(std::make_unique<httplib::Server>()) {
+bool is_byte_level(const FaultRule& rule) {
+  return rule.action == Action::Drop || rule.action == Action::Reset ||
+         rule.action == Action::Truncate || rule.send_continue || rule.trickle_ms >= 0;
+}
+
+RefServer::RefServer(Scenario sc, Log& log, const std::string& cert_file,
+                     const std::string& key_file)
+    : sc_(std::move(sc)), world_(sc_), log_(log), tls_(!cert_file.empty()) {
+  if (tls_)
+    http_ = std::make_unique<httplib::SSLServer>(cert_file.c_str(), key_file.c_str());
+  else
+    http_ = std::make_unique<httplib::Server>();
   http_->Post(".*",
               [this](const httplib::Request& req, httplib::Response& res) { handle(req, res); });
   http_->set_keep_alive_timeout(30);
@@ -178,6 +188,8 @@ RefServer::RefServer(Scenario sc, Log& log)
 }
 
 RefServer::~RefServer() = default;
+
+bool RefServer::valid() const { return http_->is_valid(); }
 
 int RefServer::bind(int port) {
   if (port == 0) {
@@ -289,10 +301,9 @@ void RefServer::handle(const httplib::Request& hreq, httplib::Response& res) {
 
   if (rule) sleep_ms(rule->delay_ms);
 
-  bool raw =
-      rule && (rule->action == Action::Drop || rule->action == Action::Reset ||
-               rule->action == Action::Truncate || rule->send_continue || rule->trickle_ms >= 0);
-  if (!raw) {
+  // main() refuses byte-level rules over HTTPS: the raw connection carries TLS
+  // records there, which this server does not write itself.
+  if (!rule || tls_ || !is_byte_level(*rule)) {
     res.status = reply.status;
     for (auto& h : reply.headers) res.set_header(h.name.c_str(), h.value);
     res.set_content(reply.body, reply.content_type.c_str());

@@ -1,6 +1,8 @@
-// The reference server: cpp-httplib serves the tunnel's POSTs; answers that
-// must break the HTTP exchange at byte level (drops, resets, truncated frames,
-// 100 Continue, trickled answers) are written on the raw connection.
+// The reference server: cpp-httplib serves the tunnel's POSTs, over HTTP or,
+// with a certificate and key, over HTTPS; answers that must break the HTTP
+// exchange at byte level (drops, resets, truncated frames, 100 Continue,
+// trickled answers) are written on the raw connection, so they exist over HTTP
+// only.
 #pragma once
 
 #include <cstdio>
@@ -30,10 +32,18 @@ class Log {
   std::FILE* out_;
 };
 
+// Whether a fault rule answers on the raw connection (HTTP only).
+bool is_byte_level(const FaultRule& rule);
+
 class RefServer {
  public:
-  RefServer(Scenario sc, Log& log);
+  // Over HTTP when cert_file is empty, else over HTTPS with the PEM
+  // certificate (chain) and private key files; see valid().
+  RefServer(Scenario sc, Log& log, const std::string& cert_file = "",
+            const std::string& key_file = "");
   ~RefServer();
+  // False when the certificate or key could not be loaded.
+  bool valid() const;
   // Binds 127.0.0.1:port (0: a free port); returns the port or -1.
   int bind(int port);
   // Serves until stop().
@@ -50,6 +60,7 @@ class RefServer {
   std::mutex mutex_;  // request numbers and fault counters
   int requests_ = 0;
   int port_ = 0;
+  bool tls_ = false;
 };
 
 }  // namespace refsrv

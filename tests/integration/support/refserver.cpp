@@ -54,7 +54,15 @@ std::string utf8_to_sjis(const std::string& text) {
 
 }  // namespace
 
-RefServer::RefServer(const std::string& scenario_text) {
+RefServer::RefServer(const std::string& scenario_text) { start(scenario_text, "", ""); }
+
+RefServer::RefServer(const std::string& scenario_text, const std::string& cert_file,
+                     const std::string& key_file) {
+  start(scenario_text, cert_file, key_file);
+}
+
+void RefServer::start(const std::string& scenario_text, const std::string& cert_file,
+                      const std::string& key_file) {
   char tmpl[] = "/tmp/qrt_refserver_XXXXXX";
   if (!mkdtemp(tmpl)) {
     ADD_FAILURE() << "refserver: no temporary folder";
@@ -82,8 +90,13 @@ RefServer::RefServer(const std::string& scenario_text) {
     if (getppid() != parent) _exit(127);
     if (!freopen(out_file.c_str(), "w", stdout) || !freopen(err_file.c_str(), "w", stderr))
       _exit(127);
-    execl(QRT_REFSERVER, QRT_REFSERVER, "--scenario", scenario.c_str(), "--port-file",
-          port_file.c_str(), "--log", log_file.c_str(), static_cast<char*>(nullptr));
+    if (cert_file.empty())
+      execl(QRT_REFSERVER, QRT_REFSERVER, "--scenario", scenario.c_str(), "--port-file",
+            port_file.c_str(), "--log", log_file.c_str(), static_cast<char*>(nullptr));
+    else
+      execl(QRT_REFSERVER, QRT_REFSERVER, "--scenario", scenario.c_str(), "--port-file",
+            port_file.c_str(), "--log", log_file.c_str(), "--cert", cert_file.c_str(), "--key",
+            key_file.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   pid_ = pid;

@@ -13,6 +13,9 @@ class RefServer {
   // by the scenario are resolved in dir(). A server that does not start fails
   // the test (port() is then 0).
   explicit RefServer(const std::string& scenario_text);
+  // The same over HTTPS, with the PEM certificate (chain) and private key files.
+  RefServer(const std::string& scenario_text, const std::string& cert_file,
+            const std::string& key_file);
   ~RefServer();
   RefServer(const RefServer&) = delete;
   RefServer& operator=(const RefServer&) = delete;
@@ -27,6 +30,9 @@ class RefServer {
   std::string dir_;
   int pid_ = 0;
   int port_ = 0;
+
+  void start(const std::string& scenario_text, const std::string& cert_file,
+             const std::string& key_file);
 };
 
 }  // namespace qrt_test
