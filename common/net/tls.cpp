@@ -782,10 +782,17 @@ int zwsock_phmsg_ssl() {
       }
       restore_request(lcnt);
     } else {
-      // An authentication challenge inside the secured connection: the server
-      // itself would demand it, which this service never does; the exchange
-      // ends with the credentials message.
-      break;
+      // An authentication challenge inside the secured connection: answered
+      // with the tunnel's Basic line; the authenticated request becomes the one
+      // later retries restore.
+      if (zrnet::answer_challenge(hdr, zrwork->http_sts) != 0) break;
+      zrnet::retry_patch(zrwork->p_msg->data, lcnt);
+      zr::copy(zrwork->req_copy, static_cast<std::size_t>(zrwork->req_copy_cap),
+               zrwork->p_msg->data);
+      if (!zr00->ntlm_mode) {  // the server closes after answering "Connection: close"
+        zwsock_close_ssl();
+        zwsock_open_ssl();
+      }
     }
     _dbg_print("        (%d) ** リトライ(ret:%d  lcnt:%d) **", tag(), result, lcnt);
     result = tls_exchange(hdr, &body_len);

@@ -39,6 +39,7 @@ using zrnet::pause_ms;
 using zrnet::recv_wait_ms;
 using zrnet::time_text;
 using zrnet::tunnel_trace;
+using zrnet::answer_challenge;
 
 void real_sleep(std::uint32_t ms) { plat::sleep_ms(ms); }
 ZR_NET_SLEEP_FN g_sleep = real_sleep;
@@ -215,61 +216,6 @@ int drain_body(const char* hdr) {
   return kOk;
 }
 
-// Answers an authentication challenge: rebuilds the request in p_msg with the
-// authorization line. 0 rebuilt, 1 no line could be made, -1 no usable challenge.
-int answer_challenge(const char* hdr, int status) {
-  _dbg_print("proxy_auth_proc http_sts:%d", status);
-  PHMSG* msg = zrwork->p_msg;
-  int scheme = zrnet::auth_scheme(hdr, status);
-  if (scheme == 0) {
-    _dbg_print("Authenticate HDR not found");
-    msg->hdr.sts = -1;
-    zr::copy(msg->data, static_cast<std::size_t>(zrwork->p_msg_cap), "プロキシ認証のエラーです。");
-    _dbg_print("%s", msg->data);
-    return -1;
-  }
-  zrwork->auth_kd = static_cast<std::uint8_t>(scheme);
-  if (scheme != 1) {
-    // The NTLM and Negotiate conversations come with the system security
-    // interface; until then such a challenge cannot be answered.
-    _dbg_print("Authorization is %s", scheme == 2 ? "NTLM" : "Negotiate");
-    _dbg_print("Auth Converse Error");
-    return 1;
-  }
-  _dbg_print("Authorization is Basic");
-  if (!zr00->pxy_user[0]) {
-    msg->hdr.sts = -1;
-    zr::copy(msg->data, static_cast<std::size_t>(zrwork->p_msg_cap), "プロキシ認証の要求");
-    return 1;
-  }
-  char line[sizeof zrwork->auth_line];
-  if (!zrnet::basic_line(status, zr00->pxy_user, zr00->pxy_pass, line, sizeof line)) return 1;
-  zr::copy(zrwork->auth_line, line);
-
-  // The new request: the header as first built (without any authorization line
-  // it carried), the new line, the empty line and the body.
-  const char* text = msg->data;
-  const char* sep = std::strstr(text, "\r\n\r\n");
-  std::string body = sep ? std::string(sep + 4) : std::string();
-  std::string head;
-  for (const char* p = zrwork->hdr_copy; *p;) {
-    const char* eol = std::strstr(p, "\r\n");
-    std::size_t n = eol ? static_cast<std::size_t>(eol - p) + 2 : std::strlen(p);
-    if (std::strncmp(p, "Proxy-Authorization:", 20) != 0 &&
-        std::strncmp(p, "Authorization:", 14) != 0)
-      head.append(p, n);
-    p += n;
-  }
-  head += zrwork->auth_line;
-  head += "\r\n";
-  zrwork->mlng = 0;
-  zwsock_phmsg_set(head.data(), static_cast<int>(head.size()));
-  zwsock_phmsg_set(body.data(), static_cast<int>(body.size()));
-  std::string shown =
-      zrnet::masked(zrwork->p_msg->data, static_cast<std::size_t>(zrwork->mlng), mid());
-  _dbg_print("=== PROXY_SET ===\n%.300s \n=================", shown.c_str());
-  return 0;
-}
 
 // Copies the request text now in p_msg into req_copy.
 void keep_request_copy() {
@@ -642,6 +588,62 @@ void answer_status_check(int m) {
     ZR_FMT(text, "*** Error tno:%s, mid:%04d ***\r\n", zr01->cli_nm, m);
     tunnel_trace(text);
   }
+}
+
+// Answers an authentication challenge: rebuilds the request in p_msg with the
+// authorization line. 0 rebuilt, 1 no line could be made, -1 no usable challenge.
+int answer_challenge(const char* hdr, int status) {
+  _dbg_print("proxy_auth_proc http_sts:%d", status);
+  PHMSG* msg = zrwork->p_msg;
+  int scheme = zrnet::auth_scheme(hdr, status);
+  if (scheme == 0) {
+    _dbg_print("Authenticate HDR not found");
+    msg->hdr.sts = -1;
+    zr::copy(msg->data, static_cast<std::size_t>(zrwork->p_msg_cap), "プロキシ認証のエラーです。");
+    _dbg_print("%s", msg->data);
+    return -1;
+  }
+  zrwork->auth_kd = static_cast<std::uint8_t>(scheme);
+  if (scheme != 1) {
+    // The NTLM and Negotiate conversations come with the system security
+    // interface; until then such a challenge cannot be answered.
+    _dbg_print("Authorization is %s", scheme == 2 ? "NTLM" : "Negotiate");
+    _dbg_print("Auth Converse Error");
+    return 1;
+  }
+  _dbg_print("Authorization is Basic");
+  if (!zr00->pxy_user[0]) {
+    msg->hdr.sts = -1;
+    zr::copy(msg->data, static_cast<std::size_t>(zrwork->p_msg_cap), "プロキシ認証の要求");
+    return 1;
+  }
+  char line[sizeof zrwork->auth_line];
+  if (!zrnet::basic_line(status, zr00->pxy_user, zr00->pxy_pass, line, sizeof line)) return 1;
+  zr::copy(zrwork->auth_line, line);
+
+  // The new request: the header as first built (without any authorization line
+  // it carried), the new line, the empty line and the body.
+  const char* text = msg->data;
+  const char* sep = std::strstr(text, "\r\n\r\n");
+  std::string body = sep ? std::string(sep + 4) : std::string();
+  std::string head;
+  for (const char* p = zrwork->hdr_copy; *p;) {
+    const char* eol = std::strstr(p, "\r\n");
+    std::size_t n = eol ? static_cast<std::size_t>(eol - p) + 2 : std::strlen(p);
+    if (std::strncmp(p, "Proxy-Authorization:", 20) != 0 &&
+        std::strncmp(p, "Authorization:", 14) != 0)
+      head.append(p, n);
+    p += n;
+  }
+  head += zrwork->auth_line;
+  head += "\r\n";
+  zrwork->mlng = 0;
+  zwsock_phmsg_set(head.data(), static_cast<int>(head.size()));
+  zwsock_phmsg_set(body.data(), static_cast<int>(body.size()));
+  std::string shown =
+      zrnet::masked(zrwork->p_msg->data, static_cast<std::size_t>(zrwork->mlng), mid());
+  _dbg_print("=== PROXY_SET ===\n%.300s \n=================", shown.c_str());
+  return 0;
 }
 
 int build_request() {

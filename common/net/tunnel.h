@@ -46,6 +46,14 @@ void result_text(int result, int mid, char* text, std::size_t cap);
 // text and ends the process; status -1 is traced.
 void answer_status_check(int mid);
 
+// Answers the authentication challenge in an answer header (status 401 or 407):
+// chooses the scheme, makes the Basic line (kept as auth_line) and rebuilds the
+// request in p_msg from hdr_copy with that line. 0 when the request was
+// rebuilt; 1 when the challenge cannot be answered (no credentials, a scheme of
+// the system security interface); -1 when the header offers no scheme (p_msg
+// then holds status -1 and the text).
+int answer_challenge(const char* hdr, int status);
+
 // Requests longer than this are refused before any connection is made.
 constexpr std::int32_t kRequestMax = 4194490;
 
