@@ -51,7 +51,7 @@ int mid() { return zrwork->p_msg->hdr.mid; }
 
 // ---- receiving --------------------------------------------------------------------
 
-enum class Got { kData, kClosed, kFailed };
+using zrnet::Got;
 
 // Receives exactly len bytes in receives of at most piece bytes, each waiting
 // first at most wait_ms (negative: without bound). *px tells how far it got.
@@ -59,25 +59,10 @@ Got recv_exact(int hsock, char* buf, int len, int piece, int wait_ms, int* px, i
   *px = 0;
   *ecd = 0;
   while (*px < len) {
-    if (wait_ms >= 0) {
-      int w = plat::wait_readable(hsock, wait_ms);
-      if (w == 0) {
-        *ecd = plat::net_last_error();
-        _dbg_print("Error of select(Timeout) ret:%d, ecd:%d", w, *ecd);
-        return Got::kClosed;
-      }
-      if (w < 0) {
-        *ecd = plat::net_last_error();
-        _dbg_print("Error of select ret:%d, ecd:%d", w, *ecd);
-        return Got::kFailed;
-      }
-    }
     int want = len - *px < piece ? len - *px : piece;
-    long n = plat::recv(hsock, buf + *px, static_cast<std::size_t>(want));
-    if (n <= 0) {
-      *ecd = plat::net_last_error();
-      return n == 0 ? Got::kClosed : Got::kFailed;
-    }
+    long n = 0;
+    Got g = zrnet::recv_some(hsock, buf + *px, want, &n, ecd, wait_ms);
+    if (g != Got::kData) return g;
     *px += static_cast<int>(n);
   }
   return Got::kData;

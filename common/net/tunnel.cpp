@@ -64,31 +64,11 @@ bool unbounded_mid(int m) {
   }
 }
 
-enum class Got { kData, kClosed, kFailed };
+using zrnet::Got;
 
-// One receive of at most cap bytes with the readiness wait of the time-out
-// rule. A time-out counts as a closed connection.
+// One receive of the exchange's socket.
 Got recv_some(char* buf, int cap, long* n, int* ecd, int wait_ms) {
-  const int hsock = zrwork->hsock;
-  if (wait_ms >= 0) {
-    int w = plat::wait_readable(hsock, wait_ms);
-    if (w == 0) {
-      *ecd = plat::net_last_error();
-      _dbg_print("Error of select(Timeout) ret:%d, ecd:%d", w, *ecd);
-      *n = 0;
-      return Got::kClosed;
-    }
-    if (w < 0) {
-      *ecd = plat::net_last_error();
-      _dbg_print("Error of select ret:%d, ecd:%d", w, *ecd);
-      *n = -1;
-      return Got::kFailed;
-    }
-  }
-  *n = plat::recv(hsock, buf, static_cast<std::size_t>(cap));
-  *ecd = plat::net_last_error();
-  if (*n > 0) return Got::kData;
-  return *n == 0 ? Got::kClosed : Got::kFailed;
+  return zrnet::recv_some(zrwork->hsock, buf, cap, n, ecd, wait_ms);
 }
 
 int drop_or_fail(Got g, int ecd) {
@@ -542,6 +522,28 @@ int recv_wait_ms() {
   int t = zr00->recv_timeout;
   if (t == 0 || t == 999 || unbounded_mid(mid())) return -1;
   return t * 1000;
+}
+
+Got recv_some(int hsock, char* buf, int cap, long* n, int* ecd, int wait_ms) {
+  if (wait_ms >= 0) {
+    int w = plat::wait_readable(hsock, wait_ms);
+    if (w == 0) {
+      *ecd = plat::net_last_error();
+      _dbg_print("Error of select(Timeout) ret:%d, ecd:%d", w, *ecd);
+      *n = 0;
+      return Got::kClosed;
+    }
+    if (w < 0) {
+      *ecd = plat::net_last_error();
+      _dbg_print("Error of select ret:%d, ecd:%d", w, *ecd);
+      *n = -1;
+      return Got::kFailed;
+    }
+  }
+  *n = plat::recv(hsock, buf, static_cast<std::size_t>(cap));
+  *ecd = plat::net_last_error();
+  if (*n > 0) return Got::kData;
+  return *n == 0 ? Got::kClosed : Got::kFailed;
 }
 
 void result_text(int result, int m, char* text, std::size_t cap) {

@@ -40,6 +40,13 @@ void time_text(char* out, std::size_t cap);
 void tunnel_trace(const char* text);
 // Milliseconds each receive of an answer may wait; -1 without bound.
 int recv_wait_ms();
+// What one receive brought: data, a closed connection (a time-out counts as
+// closed) or a failure.
+enum class Got { kData, kClosed, kFailed };
+// One receive of at most cap bytes on hsock, first waiting at most wait_ms for
+// data (negative: without bound). *n is the count received, *ecd the socket
+// error code.
+Got recv_some(int hsock, char* buf, int cap, long* n, int* ecd, int wait_ms);
 // The final text of an exchange that ended with an attempt result.
 void result_text(int result, int mid, char* text, std::size_t cap);
 // The answer checks after a completed exchange: status -9999 shows the server's
