@@ -196,28 +196,14 @@ bool upper_contains(const char* hdr, const char* what) {
 // be made, -1 the answer offers no scheme.
 int connect_auth_line(const char* hdr, std::string* line) {
   _dbg_print("proxy_auth_proc http_sts:%d", 407);
-  const int scheme = zrnet::auth_scheme(hdr, 407);
-  if (scheme == 0) {
-    _dbg_print("Authenticate HDR not found");
-    zr::copy(zrwork->mes_buf, "プロキシ認証のエラーです。");
-    _dbg_print("%s", zrwork->mes_buf);
-    return -1;
+  const char* why = nullptr;
+  const int made = zrnet::make_auth_line(hdr, 407, &why);
+  if (made != 0) {
+    if (why) zr::copy(zrwork->mes_buf, why);
+    if (made < 0) _dbg_print("%s", zrwork->mes_buf);
+    return made;
   }
-  zrwork->auth_kd = static_cast<std::uint8_t>(scheme);
-  if (scheme != 1) {
-    _dbg_print("Authorization is %s", scheme == 2 ? "NTLM" : "Negotiate");
-    _dbg_print("Auth Converse Error");
-    return 1;
-  }
-  _dbg_print("Authorization is Basic");
-  if (!zr00->pxy_user[0]) {
-    zr::copy(zrwork->mes_buf, "プロキシ認証の要求");
-    return 1;
-  }
-  char made[sizeof zrwork->auth_line];
-  if (!zrnet::basic_line(407, zr00->pxy_user, zr00->pxy_pass, made, sizeof made)) return 1;
-  zr::copy(zrwork->auth_line, made);
-  *line = made;
+  *line = zrwork->auth_line;
   return 0;
 }
 

@@ -592,17 +592,12 @@ void answer_status_check(int m) {
   }
 }
 
-// Answers an authentication challenge: rebuilds the request in p_msg with the
-// authorization line. 0 rebuilt, 1 no line could be made, -1 no usable challenge.
-int answer_challenge(const char* hdr, int status) {
-  _dbg_print("proxy_auth_proc http_sts:%d", status);
-  PHMSG* msg = zrwork->p_msg;
-  int scheme = zrnet::auth_scheme(hdr, status);
+int make_auth_line(const char* hdr, int status, const char** why) {
+  *why = nullptr;
+  int scheme = auth_scheme(hdr, status);
   if (scheme == 0) {
     _dbg_print("Authenticate HDR not found");
-    msg->hdr.sts = -1;
-    zr::copy(msg->data, static_cast<std::size_t>(zrwork->p_msg_cap), "プロキシ認証のエラーです。");
-    _dbg_print("%s", msg->data);
+    *why = "プロキシ認証のエラーです。";
     return -1;
   }
   zrwork->auth_kd = static_cast<std::uint8_t>(scheme);
@@ -615,13 +610,30 @@ int answer_challenge(const char* hdr, int status) {
   }
   _dbg_print("Authorization is Basic");
   if (!zr00->pxy_user[0]) {
-    msg->hdr.sts = -1;
-    zr::copy(msg->data, static_cast<std::size_t>(zrwork->p_msg_cap), "プロキシ認証の要求");
+    *why = "プロキシ認証の要求";
     return 1;
   }
   char line[sizeof zrwork->auth_line];
-  if (!zrnet::basic_line(status, zr00->pxy_user, zr00->pxy_pass, line, sizeof line)) return 1;
+  if (!basic_line(status, zr00->pxy_user, zr00->pxy_pass, line, sizeof line)) return 1;
   zr::copy(zrwork->auth_line, line);
+  return 0;
+}
+
+// Answers an authentication challenge: rebuilds the request in p_msg with the
+// authorization line. 0 rebuilt, 1 no line could be made, -1 no usable challenge.
+int answer_challenge(const char* hdr, int status) {
+  _dbg_print("proxy_auth_proc http_sts:%d", status);
+  PHMSG* msg = zrwork->p_msg;
+  const char* why = nullptr;
+  const int made = make_auth_line(hdr, status, &why);
+  if (made != 0) {
+    if (why) {
+      msg->hdr.sts = -1;
+      zr::copy(msg->data, static_cast<std::size_t>(zrwork->p_msg_cap), why);
+      if (made < 0) _dbg_print("%s", msg->data);
+    }
+    return made;
+  }
 
   // The new request: the header as first built (without any authorization line
   // it carried), the new line, the empty line and the body.

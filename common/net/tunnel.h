@@ -53,6 +53,11 @@ void result_text(int result, int mid, char* text, std::size_t cap);
 // text and ends the process; status -1 is traced.
 void answer_status_check(int mid);
 
+// Makes the authorization line for the challenge in an answer header (status
+// 401 or 407): chooses the scheme (auth_kd) and, for Basic with stored
+// credentials, keeps the line as auth_line. 0 made; 1 none can be made; -1 the
+// header offers no scheme. *why then names the failure for the user (or null).
+int make_auth_line(const char* hdr, int status, const char** why);
 // Answers the authentication challenge in an answer header (status 401 or 407):
 // chooses the scheme, makes the Basic line (kept as auth_line) and rebuilds the
 // request in p_msg from hdr_copy with that line. 0 when the request was
