@@ -156,21 +156,12 @@ void close_socket(int* hsock) {
 // Reads a proxy's answer header byte by byte into hdr (without its final empty
 // line); false on a closed connection or a failure.
 bool read_proxy_header(int hsock, char* hdr) {
-  int n = 0;
-  while (n < kHeaderMax) {
-    int px, ecd;
-    if (recv_exact(hsock, hdr + n, 1, 1, zrnet::recv_wait_ms(), &px, &ecd) != Got::kData) {
-      hdr[n] = '\0';
-      _dbg_print("Error of recv(CONNECT) mid:%04d, buf:%.20s(%d), ecd:%d", mid(), hdr, n, ecd);
-      return false;
-    }
-    ++n;
-    if (n >= 4 && std::memcmp(hdr + n - 4, "\r\n\r\n", 4) == 0) {
-      n -= 4;
-      break;
-    }
+  int n = 0, ecd = 0;
+  long got = 0;
+  if (zrnet::recv_header(hsock, hdr, kHeaderMax, &n, &got, &ecd) != Got::kData) {
+    _dbg_print("Error of recv(CONNECT) mid:%04d, buf:%.20s(%d), ecd:%d", mid(), hdr, n, ecd);
+    return false;
   }
-  hdr[n] = '\0';
   return true;
 }
 

@@ -142,24 +142,14 @@ bool contains_upper(const char* hdr, const char* what) {
 // Reads one answer header byte by byte into hdr (NUL-terminated, without the
 // final empty line). 0, or -1/-2.
 int read_header_text(char* hdr) {
-  int n = 0;
-  while (n < kHeaderMax) {
-    long got;
-    int ecd;
-    Got g = recv_some(hdr + n, 1, &got, &ecd, recv_wait_ms());
-    if (g != Got::kData) {
-      hdr[n] = '\0';
-      _dbg_print("        (%d) Error of recv(HDR1)  ret:%ld, mid:%04d, buf:%.20s(%d), ecd:%d",
-                 tag(), got, mid(), hdr, n, ecd);
-      return drop_or_fail(g, ecd);
-    }
-    ++n;
-    if (n >= 4 && std::memcmp(hdr + n - 4, "\r\n\r\n", 4) == 0) {
-      n -= 4;
-      break;
-    }
+  int n = 0, ecd = 0;
+  long got = 0;
+  Got g = zrnet::recv_header(zrwork->hsock, hdr, kHeaderMax, &n, &got, &ecd);
+  if (g != Got::kData) {
+    _dbg_print("        (%d) Error of recv(HDR1)  ret:%ld, mid:%04d, buf:%.20s(%d), ecd:%d", tag(),
+               got, mid(), hdr, n, ecd);
+    return drop_or_fail(g, ecd);
   }
-  hdr[n] = '\0';
   return kOk;
 }
 
@@ -544,6 +534,24 @@ Got recv_some(int hsock, char* buf, int cap, long* n, int* ecd, int wait_ms) {
   *ecd = plat::net_last_error();
   if (*n > 0) return Got::kData;
   return *n == 0 ? Got::kClosed : Got::kFailed;
+}
+
+Got recv_header(int hsock, char* hdr, int max, int* n, long* got, int* ecd) {
+  *n = 0;
+  while (*n < max) {
+    Got g = recv_some(hsock, hdr + *n, 1, got, ecd, recv_wait_ms());
+    if (g != Got::kData) {
+      hdr[*n] = '\0';
+      return g;
+    }
+    ++*n;
+    if (*n >= 4 && std::memcmp(hdr + *n - 4, "\r\n\r\n", 4) == 0) {
+      *n -= 4;
+      break;
+    }
+  }
+  hdr[*n] = '\0';
+  return Got::kData;
 }
 
 void result_text(int result, int m, char* text, std::size_t cap) {

@@ -47,6 +47,10 @@ enum class Got { kData, kClosed, kFailed };
 // data (negative: without bound). *n is the count received, *ecd the socket
 // error code.
 Got recv_some(int hsock, char* buf, int cap, long* n, int* ecd, int wait_ms);
+// Reads an answer header byte by byte into hdr (at most max bytes, then a NUL)
+// until its empty line, which is cut off. *n is the length read, *got and *ecd
+// tell about the receive that failed.
+Got recv_header(int hsock, char* hdr, int max, int* n, long* got, int* ecd);
 // The final text of an exchange that ended with an attempt result.
 void result_text(int result, int mid, char* text, std::size_t cap);
 // The answer checks after a completed exchange: status -9999 shows the server's
