@@ -1,17 +1,19 @@
-// The secured exchange. The records are read from the socket here, one at a
-// time (a 5-byte header, then the length it gives), and handed to the
-// platform's TLS session for the handshake and for decryption; plaintext goes
-// out in pieces of 16,000 bytes. The request and the answer checks are those
-// of the plain HTTP tunnel, with the request line "POST https://" and the port
-// in the Host line; a secured connection lives for one exchange.
+// The secured connection: TLS records read from the socket one at a time (a
+// 5-byte header, then the length it gives) and handed to the platform's TLS
+// session for the handshake and for decryption; plaintext goes out in pieces of
+// 16,000 bytes. Opening it directly or through a proxy's CONNECT, and the TLS
+// stream over which the exchange engine (exchange.cpp) runs zwsock_phmsg_ssl. A
+// secured connection lives for one exchange.
 #include "net/tls.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "net/socket.h"
 #include "net/transport.h"
+#include "net/stream.h"
 #include "net/tunnel.h"
 #include "platform/net.h"
 #include "platform/platform.h"
@@ -22,25 +24,16 @@
 namespace {
 
 constexpr int kRecordHeader = 5;
-constexpr int kHandshakeWaitMs = 25000;  // readiness wait of each handshake receive
-constexpr int kHandshakePiece = 1024;    // handshake record bodies arrive in such pieces
-constexpr int kPlainPiece = 16000;       // plaintext bytes per encrypted record
-constexpr int kAnswerBuffer = 20480;     // the largest record of an answer
-constexpr int kHeaderMax = 2048;         // bytes of an answer header
-constexpr long kGrowSlack = 1000000;     // answer buffers grow this much beyond the need
-constexpr int kConnectChallengeMax = 8;  // proxy challenges answered within one CONNECT
+constexpr int kHandshakeWaitMs = 25000;            // readiness wait of each handshake receive
+constexpr int kHandshakePiece = 1024;              // handshake record bodies arrive in such pieces
+constexpr int kPlainPiece = 16000;                 // plaintext bytes per encrypted record
+constexpr int kAnswerBuffer = 20480;               // the largest record of an answer
+constexpr int kHeaderMax = 2048;                   // bytes of a proxy's answer header
+constexpr long kProxyPageMax = 16L * 1024 * 1024;  // no sensible proxy page is longer
+constexpr int kConnectChallengeMax = 8;            // proxy challenges answered within one CONNECT
 constexpr unsigned long kUntrustedRootStatus = 0x80090325UL;  // the system's untrusted-root status
 
-// Exchange results (as the plain tunnel's).
-constexpr int kOk = zrnet::kAttemptOk;
-constexpr int kFailed = zrnet::kAttemptFailed;
-constexpr int kNeedCredentials = zrnet::kAttemptNeedCredentials;
-constexpr int kBusy = zrnet::kAttemptBusy;
-
-using zrnet::pause_ms;
-using zrnet::result_text;
-using zrnet::time_text;
-using zrnet::tunnel_trace;
+using zrnet::Challenge;
 
 // This thread's TLS session (the security state is per thread).
 thread_local plat::TlsSession* t_session = nullptr;
@@ -61,7 +54,7 @@ Got recv_exact(int hsock, char* buf, int len, int piece, int wait_ms, int* px, i
   while (*px < len) {
     int want = len - *px < piece ? len - *px : piece;
     long n = 0;
-    Got g = zrnet::recv_some(hsock, buf + *px, want, &n, ecd, wait_ms);
+    Got g = zrnet::recv_socket(hsock, buf + *px, want, &n, ecd, wait_ms);
     if (g != Got::kData) return g;
     *px += static_cast<int>(n);
   }
@@ -83,12 +76,12 @@ bool send_all(int hsock, const char* data, std::size_t len) {
   return true;
 }
 
-// Receives one record of the answer (header byte by byte, then the body) with
-// the answer's time-out rule. 0, -1 receive failure, -2 larger than cap.
-int recv_answer_record(int hsock, std::string* record, int cap) {
+// Receives one record (header byte by byte, then the body), each receive
+// waiting at most wait_ms. 0, -1 receive failure, -2 larger than cap.
+int recv_record(int hsock, std::string* record, int cap, int wait_ms) {
   char header[kRecordHeader];
   int px = 0, ecd = 0;
-  Got g = recv_exact(hsock, header, kRecordHeader, 1, zrnet::recv_wait_ms(), &px, &ecd);
+  Got g = recv_exact(hsock, header, kRecordHeader, 1, wait_ms, &px, &ecd);
   int rlng = 0;
   if (g == Got::kData) {
     rlng = record_length(header);
@@ -99,8 +92,8 @@ int recv_answer_record(int hsock, std::string* record, int cap) {
     record->assign(header, kRecordHeader);
     record->resize(static_cast<std::size_t>(kRecordHeader + rlng));
     int body_px = 0;
-    g = recv_exact(hsock, record->data() + kRecordHeader, rlng, rlng > 0 ? rlng : 1,
-                   zrnet::recv_wait_ms(), &body_px, &ecd);
+    g = recv_exact(hsock, record->data() + kRecordHeader, rlng, rlng > 0 ? rlng : 1, wait_ms,
+                   &body_px, &ecd);
     px = kRecordHeader + body_px;
   }
   if (g != Got::kData) {
@@ -148,60 +141,43 @@ int check_certificate(const char* host) {
 
 // ---- proxy CONNECT ----------------------------------------------------------------
 
-void close_socket(int* hsock) {
-  if (*hsock) zwsock_close(*hsock);
-  *hsock = 0;
-}
-
-// Reads a proxy's answer header byte by byte into hdr (without its final empty
-// line); false on a closed connection or a failure.
-bool read_proxy_header(int hsock, char* hdr) {
-  int n = 0, ecd = 0;
-  long got = 0;
-  if (zrnet::recv_header(hsock, hdr, kHeaderMax, &n, &got, &ecd) != Got::kData) {
-    _dbg_print("Error of recv(CONNECT) mid:%04d, buf:%.20s(%d), ecd:%d", mid(), hdr, n, ecd);
-    return false;
-  }
-  return true;
-}
-
 // Receives the body announced by a proxy answer (nothing without a length).
-bool read_proxy_body(int hsock, const char* hdr, std::string* body) {
+bool read_proxy_body(zrnet::Stream& proxy, const char* hdr, std::string* body) {
   long len = zrnet::content_length(hdr);
   if (len <= 0) return true;
-  if (len > kGrowSlack * 16) return false;  // no sensible proxy page is that long
+  if (len > kProxyPageMax) return false;
   body->resize(static_cast<std::size_t>(len));
-  int px, ecd;
-  return recv_exact(hsock, body->data(), static_cast<int>(len), static_cast<int>(len),
-                    zrnet::recv_wait_ms(), &px, &ecd) == Got::kData;
+  long px = 0;
+  int ecd = 0;
+  return zrnet::recv_exact(proxy, body->data(), len, len, zrnet::recv_wait_ms(), &px, &ecd) ==
+         Got::kData;
 }
 
-bool upper_contains(const char* hdr, const char* what) {
-  std::string up(hdr);
-  for (char& c : up)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return up.find(what) != std::string::npos;
-}
-
-// The authorization line for a proxy challenge: 0 made (in line), 1 none could
-// be made, -1 the answer offers no scheme.
-int connect_auth_line(const char* hdr, std::string* line) {
+// The authorization line for a proxy challenge (in line when kAnswered).
+Challenge connect_auth_line(const char* hdr, std::string* line) {
   _dbg_print("proxy_auth_proc http_sts:%d", 407);
   const char* why = nullptr;
-  const int made = zrnet::make_auth_line(hdr, 407, &why);
-  if (made != 0) {
+  const Challenge made = zrnet::make_auth_line(hdr, 407, &why);
+  if (made != Challenge::kAnswered) {
     if (why) zr::copy(zrwork->mes_buf, why);
-    if (made < 0) _dbg_print("%s", zrwork->mes_buf);
+    if (made == Challenge::kNoScheme) _dbg_print("%s", zrwork->mes_buf);
     return made;
   }
   *line = zrwork->auth_line;
-  return 0;
+  return Challenge::kAnswered;
 }
 
-// Opens the tunnel to the server's port 443 through the proxy: the socket, or 0.
-int open_via_proxy() {
+// A plain stream to the proxy, or null.
+std::unique_ptr<zrnet::Stream> open_proxy() {
   int hsock = zwsock_open(zr00->http_proxy_port, zr00->http_proxy_host);
-  if (!hsock) return 0;
+  return hsock ? zrnet::plain_stream(hsock) : nullptr;
+}
+
+// Opens the tunnel to the server's secured port through the proxy: the socket,
+// or 0.
+int open_via_proxy() {
+  std::unique_ptr<zrnet::Stream> proxy = open_proxy();
+  if (!proxy) return 0;
   const char* ver = zr00->pxy_http11 ? "HTTP/1.1" : "HTTP/1.0";
   char first[512];
   ZR_FMT(first,
@@ -211,269 +187,121 @@ int open_via_proxy() {
   std::string request = std::string(first) + "\r\n";
   bool auth_sent = false;
   for (int challenges = 0;; ++challenges) {
-    if (!send_all(hsock, request.data(), request.size())) {
-      _dbg_print("Error of send(CONNECT) ecd:%d", plat::net_last_error());
-      close_socket(&hsock);
-      return 0;
-    }
+    if (proxy->send(request.data(), request.size()) != zrnet::Attempt::kOk) return 0;
     char hdr[kHeaderMax + 1];
-    if (!read_proxy_header(hsock, hdr)) {
-      close_socket(&hsock);
+    int n = 0, ecd = 0;
+    long got = 0;
+    bool ended = false;
+    if (zrnet::recv_header(*proxy, hdr, kHeaderMax, &n, &got, &ecd, &ended) != Got::kData) {
+      _dbg_print("Error of recv(CONNECT) mid:%04d, buf:%.20s(%d), ecd:%d", mid(), hdr, n, ecd);
       return 0;
     }
     const int status = zrnet::status_code(hdr);
     zrwork->http_sts = status;
-    if (status == 407)
-      zrwork->keep_alive = (upper_contains(hdr, "PROXY-CONNECTION: KEEP-ALIVE") ||
-                            upper_contains(hdr, "CONNECTION: KEEP-ALIVE"))
-                               ? 1
-                               : 0;
-    if (zr00->connect_cls) zrwork->keep_alive = 0;
+    zrnet::note_keep_alive(hdr, status);
     if (status == 200) {
       zwsockh_auth_finish();
       zrwork->ie_auth = 0;
-      return hsock;
+      return zrnet::release_socket(*proxy);
     }
     if (status != 407) {
       std::string page;
       if ((std::strstr(hdr, "text/html") || std::strstr(hdr, "text/plain")) &&
-          read_proxy_body(hsock, hdr, &page) && !page.empty() && zr00->dbg_fnm[0])
+          read_proxy_body(*proxy, hdr, &page) && !page.empty() && zr00->dbg_fnm[0])
         zrnet::save_error_page(zr00->dbg_fnm, page.c_str(), ::strnlen(page.c_str(), page.size()));
-      _dbg_print("Error CONNECT proxy MSG:%s", hdr);
-      close_socket(&hsock);
+      _dbg_print("Error CONNECT proxy MSG:%.500s", hdr);
       return 0;
     }
-    zrwork->hsock = hsock;
     if (zrwork->ie_auth) {
       // The system HTTP client's authentication is not part of this build: the
       // attempt fails and the retries of the caller apply.
       _dbg_print("*** Proxy Authenticate(ntlm) failed. try ie_auth. ***");
-      zrwork->hsock = 0;
-      close_socket(&hsock);
       return 0;
     }
     std::string body, line;
-    int made = read_proxy_body(hsock, hdr, &body) ? connect_auth_line(hdr, &line) : 1;
+    Challenge made =
+        read_proxy_body(*proxy, hdr, &body) ? connect_auth_line(hdr, &line) : Challenge::kCannot;
     // A Basic line already sent and refused again means wrong credentials.
-    if (made == 0 && (auth_sent || challenges >= kConnectChallengeMax)) made = 1;
-    if (made != 0) {
-      if (made > 0 && zrwork->auth_kd == 1) {
+    if (made == Challenge::kAnswered && (auth_sent || challenges >= kConnectChallengeMax))
+      made = Challenge::kCannot;
+    if (made != Challenge::kAnswered) {
+      if (made == Challenge::kCannot && zrwork->auth_kd == 1) {
         _dbg_print("*** 認証要求受信 ***");
         _dbg_print("%s",
                    "プロキシ認証の設定が必要です。\r\nメニューからプロキシ設定を行ってください。");
-      } else if (made > 0) {
+      } else if (made == Challenge::kCannot) {
         _dbg_print("*** Proxy Authenticate Error ***");
       }
-      zrwork->hsock = 0;
-      close_socket(&hsock);
       return 0;
     }
     auth_sent = true;
     request = std::string(first) + line + "\r\n";
     if (!zrwork->keep_alive) {
-      zrwork->hsock = 0;
-      close_socket(&hsock);
-      hsock = zwsock_open(zr00->http_proxy_port, zr00->http_proxy_host);
-      if (!hsock) return 0;
+      proxy = open_proxy();
+      if (!proxy) return 0;
     }
     std::string shown = zrnet::masked(request.data(), request.size(), -1);
     _dbg_print("=== PROXY_SET ===\n%.300s \n=================", shown.c_str());
   }
 }
 
-// ---- the exchange -------------------------------------------------------------------
+// ---- the TLS stream -------------------------------------------------------------------
 
-// The request of the plain tunnel, turned into its secured form: the request
-// line names the https scheme and the Host line carries the port.
-int build_tls_request() {
-  int len = zrnet::build_request();
-  if (len < 0) return -1;
-  std::string text(zrwork->p_msg->data, static_cast<std::size_t>(len));
-  std::string head(zrwork->hdr_copy);
-  std::string host_line = "\r\nHost: ";
-  host_line.append(zr01->http_host_nm).append("\r\n");
-  std::string port_text = ":";
-  port_text.append(std::to_string(g_port));
-  for (std::string* s : {&text, &head}) {
-    if (!zr00->nohost_hdr && s->compare(0, 12, "POST http://") == 0) {
-      std::string t = "POST https://";
-      t.append(*s, 12, std::string::npos);
-      *s = t;
-    }
-    std::size_t at = s->find(host_line);
-    if (at != std::string::npos) {
-      const std::size_t cut = at + host_line.size() - 2;
-      std::string t = s->substr(0, cut);
-      t.append(port_text).append(*s, cut, std::string::npos);
-      *s = t;
-    }
-  }
-  zr::copy(zrwork->hdr_copy, head.c_str());
-  zrwork->mlng = 0;
-  zwsock_phmsg_set(text.data(), static_cast<int>(text.size()));
-  len = zrwork->mlng;
-  // The request copies for the retries.
-  if (len + 1024 >= zrwork->req_copy_cap) {
-    std::int32_t cap = len + 10000;
-    void* block = std::malloc(static_cast<std::size_t>(cap) * 2);
-    if (!block) {
-      _dbg_print("request copies of %d bytes cannot be held", cap);
-      return -1;
-    }
-    std::free(zrwork->tnl_work);
-    zrwork->tnl_work = block;
-    zrwork->req_copy = static_cast<char*>(block);
-    zrwork->req_copy2 = zrwork->req_copy + cap;
-    zrwork->req_copy_cap = cap;
-  }
-  zr::copy(zrwork->req_copy, static_cast<std::size_t>(zrwork->req_copy_cap), zrwork->p_msg->data);
-  zr::copy(zrwork->req_copy2, static_cast<std::size_t>(zrwork->req_copy_cap), zrwork->p_msg->data);
-  return len;
-}
-
-// Puts the request kept in req_copy back into p_msg with the retry patch.
-void restore_request(int attempt) {
-  std::string text(zrwork->req_copy);
-  zrwork->mlng = 0;
-  zwsock_phmsg_set(text.data(), static_cast<int>(text.size()));
-  zrnet::retry_patch(zrwork->p_msg->data, attempt);
-}
-
-// Makes room for a body of len bytes in tnl_msg.
-bool grow_tnl(long len) {
-  if (len + 1 <= zrwork->tnl_msg_cap + kMsgHeaderSize) return true;
-  const long long block = static_cast<long long>(len) + kGrowSlack;
-  if (block > kMsgBlockMax) return false;
-  auto* fresh = static_cast<PHMSG*>(std::malloc(static_cast<std::size_t>(block)));
-  if (!fresh) return false;
-  if (zrwork->tnl_msg_cap != kMsgDataCap) std::free(zrwork->tnl_msg);
-  zrwork->tnl_msg = fresh;
-  zrwork->tnl_msg_cap = static_cast<std::int32_t>(block - kMsgHeaderSize);
-  return true;
-}
-
-// The trace of a record that could not be received (-1) or decrypted (-2).
-int record_failed(int r) {
-  if (r == -1)
-    _dbg_print("Error of recv(%d)", plat::net_last_error());
-  else
-    _dbg_print("%s", "Error of cipher proc");
-  return kFailed;
-}
-
-// One send and one answer on the secured connection. The answer body is left
-// in tnl_msg (*body_len bytes, NUL behind) and its header in hdr.
-int tls_exchange(char* hdr, long* body_len) {
-  const int hsock = zrwork->hsock;
-  const char* text = zrwork->p_msg->data;
-  int w = zwsockh_ssl_write(hsock, text, static_cast<int>(std::strlen(text)));
-  if (w != 0) {
-    char line[64];
+// The stream of the secured exchange: the connection in the hsock slot and this
+// thread's TLS session. Received records are decrypted into a buffer from
+// which the receives are served.
+class TlsStream final : public zrnet::Stream {
+ public:
+  zrnet::Attempt send(const char* data, std::size_t len) override {
+    const int hsock = zrwork->hsock;
+    int w = zwsockh_ssl_write(hsock, data, static_cast<int>(len));
+    if (w == 0) return zrnet::Attempt::kOk;
     if (w == -1)
-      ZR_FMT(line, "%s", "Error of cipher proc");
+      _dbg_print("%s", "Error of cipher proc");
     else
-      ZR_FMT(line, "Error of send(%d)", plat::net_last_error());
-    _dbg_print("%s", line);
-    return kFailed;
+      _dbg_print("Error of send(%d)", plat::net_last_error());
+    return zrnet::Attempt::kFailed;
   }
 
-  // The header: records until its end is seen or 2048 bytes have come.
-  std::string plain, record;
-  std::size_t end = std::string::npos;
-  while ((end = plain.find("\r\n\r\n")) == std::string::npos && plain.size() < kHeaderMax) {
-    int r = recv_answer_record(hsock, &record, kAnswerBuffer);
-    if (r == 0 && decrypt_append(record, &plain) != 0) r = -2;
-    if (r != 0) return record_failed(r);
-  }
-  if (end == std::string::npos || end + 4 > static_cast<std::size_t>(kHeaderMax)) {
-    _dbg_print("HTTP HDR Error : %.2000s", plain.c_str());
-    zr_exit();
-  }
-  std::memcpy(hdr, plain.data(), end + 4);
-  hdr[end + 4] = '\0';
-
-  long len = zrnet::content_length(hdr);
-  if (len < 0) len = 0;
-  if (!grow_tnl(len)) {
-    ZR_FMT(zrwork->mes_buf, "** 回線障害(Receive Length Error) p_msg->lng:%ld **", len);
-    _dbg_print("%s", zrwork->mes_buf);
-    return kFailed;
-  }
-  char* body = reinterpret_cast<char*>(zrwork->tnl_msg);
-  long have = static_cast<long>(plain.size() - (end + 4));
-  if (have > len) have = len;
-  std::memcpy(body, plain.data() + end + 4, static_cast<std::size_t>(have));
-  while (have < len) {
-    std::string more;
-    int r = recv_answer_record(hsock, &record, kAnswerBuffer);
-    if (r == 0 && decrypt_append(record, &more) != 0) r = -2;
-    if (r != 0) return record_failed(r);
-    long take = static_cast<long>(more.size());
-    if (take > len - have) take = len - have;
-    std::memcpy(body + have, more.data(), static_cast<std::size_t>(take));
-    have += take;
-  }
-  body[len] = '\0';
-  *body_len = len;
-
-  const int hdr_len = static_cast<int>(std::strlen(hdr));
-  const int status = zrnet::status_code(hdr);
-  if (status < 0) {
-    char line[96];
-    ZR_FMT(line, "Error of recv(HDR2)  ret:%d, ecd:%d", hdr_len, plat::net_last_error());
-    tunnel_trace(line);
-    _dbg_print("HDR:%.500s", hdr);
-    return kFailed;
-  }
-  zrwork->http_sts = status;
-  switch (status) {
-    case 200:
-      return kOk;
-    case 302:
-    case 400:
-    case 403:
-    case 500:
-    case 502:
-    case 503:
-    case 504:
-      _dbg_print("STATUS%d HDR[%d]:%.500s", status, hdr_len, hdr);
-      return kBusy;
-    case 401:
-    case 407:
-      _dbg_print("STATUS%d HDR[%d]:%.500s", status, hdr_len, hdr);
-      return kNeedCredentials;
-    default: {
-      char line[96];
-      ZR_FMT(line, "Error of recv(HTTP Status Error)  ret:%d, lng:%d, ecd:%d", status, hdr_len,
-             plat::net_last_error());
-      tunnel_trace(line);
-      _dbg_print("HDR:%.500s", hdr);
-      return kFailed;
+  Got recv(char* buf, int cap, long* n, int* ecd, int wait_ms) override {
+    *ecd = 0;
+    while (at_ >= plain_.size()) {
+      plain_.clear();
+      at_ = 0;
+      std::string record;
+      int r = zrwork->hsock ? recv_record(zrwork->hsock, &record, kAnswerBuffer, wait_ms) : -1;
+      if (r == 0 && decrypt_append(record, &plain_) != 0) r = -2;
+      if (r != 0) {
+        if (r == -1)
+          _dbg_print("Error of recv(%d)", plat::net_last_error());
+        else
+          _dbg_print("%s", "Error of cipher proc");
+        *n = -1;
+        return Got::kFailed;
+      }
     }
+    std::size_t take = plain_.size() - at_;
+    if (take > static_cast<std::size_t>(cap)) take = static_cast<std::size_t>(cap);
+    std::memcpy(buf, plain_.data() + at_, take);
+    at_ += take;
+    *n = static_cast<long>(take);
+    return Got::kData;
   }
-}
 
-// Copies the answer frame from tnl_msg into p_msg. false when the body cannot
-// be a frame (shorter than its header, or its length field beyond the body).
-bool take_answer(long body_len) {
-  const char* body = reinterpret_cast<const char*>(zrwork->tnl_msg);
-  PHMSG_HDR h{};
-  if (body_len >= kMsgHeaderSize) std::memcpy(&h, body, sizeof h);
-  if (body_len < kMsgHeaderSize || h.lng < kMsgHeaderSize || h.lng > body_len) {
-    ZR_FMT(zrwork->mes_buf, "** 回線障害(Receive Length Error) p_msg->lng:%d **", h.lng);
-    _dbg_print("%s body:%ld", zrwork->mes_buf, body_len);
-    return false;
+  // A secured connection that breaks counts as failed: the secured exchange
+  // retries every failure on a new connection anyway.
+  bool dropped(Got, int) const override { return false; }
+
+  void close() override {
+    zwsock_close_ssl();
+    plain_.clear();
+    at_ = 0;
   }
-  if (body_len + 1 > zrwork->p_msg_cap + kMsgHeaderSize &&
-      !zr_msg_grow(static_cast<std::int64_t>(body_len) + kGrowSlack, 0)) {
-    ZR_FMT(zrwork->mes_buf, "** 回線障害(Receive Length Error) p_msg->lng:%d **", h.lng);
-    _dbg_print("%s body:%ld", zrwork->mes_buf, body_len);
-    return false;
-  }
-  std::memcpy(zrwork->p_msg, body, static_cast<std::size_t>(body_len));
-  reinterpret_cast<char*>(zrwork->p_msg)[body_len] = '\0';
-  return true;
-}
+
+ private:
+  std::string plain_;
+  std::size_t at_ = 0;
+};
 
 }  // namespace
 
@@ -485,6 +313,7 @@ unsigned short tls_port_set(unsigned short port) {
   g_port = port;
   return previous;
 }
+unsigned short tls_port() { return g_port; }
 }  // namespace zrnet
 
 int zwsockh_auth_initial() {
@@ -585,30 +414,8 @@ int zwsockh_ssl_write(int hsock, const char* data, int len) {
 }
 
 int zwsockh_ssl_read(int hsock, char* buf, int size) {
-  char header[kRecordHeader];
-  int px = 0, ecd = 0;
-  Got g = recv_exact(hsock, header, kRecordHeader, 1, -1, &px, &ecd);
-  int rlng = 0;
   std::string record;
-  if (g == Got::kData) {
-    rlng = record_length(header);
-    if (kRecordHeader + rlng > size) {
-      _dbg_print("ssl_read buf over px:%d, buf_sz:%d", kRecordHeader + rlng, size);
-      return -2;
-    }
-    record.assign(header, kRecordHeader);
-    record.resize(static_cast<std::size_t>(kRecordHeader + rlng));
-    int body_px = 0;
-    g = recv_exact(hsock, record.data() + kRecordHeader, rlng, rlng > 0 ? rlng : 1, -1, &body_px,
-                   &ecd);
-    px = kRecordHeader + body_px;
-  }
-  if (g != Got::kData) {
-    ZR_FMT(zrwork->mes_buf, "ssl_read data_recv Error err:%d hsock:%d, rlng:%d, px:%d", ecd, hsock,
-           rlng, px);
-    _dbg_print("%s", zrwork->mes_buf);
-    return -1;
-  }
+  if (int r = recv_record(hsock, &record, size, -1); r != 0) return r;
   int n = zwsockh_ssl_decode(record.data(), buf, static_cast<int>(record.size()));
   return n < 0 ? -2 : n;
 }
@@ -660,7 +467,7 @@ int zwsock_open_ssl() {
         _dbg_print("サーバに接続できません。(SSL connect) svr:%s", zr01->http_host_nm);
         return -1;
       }
-      pause_ms(zr00->retry_interval);
+      zrnet::pause_ms(zr00->retry_interval);
       _dbg_print("        (%d) zwsockh_ssl_connect retry (cnt:%d)", tag(), i + 1);
       continue;
     }
@@ -671,7 +478,7 @@ int zwsock_open_ssl() {
       zr::copy(zrwork->p_msg->data, static_cast<std::size_t>(zrwork->p_msg_cap), zrwork->mes_buf);
       return -1;
     }
-    pause_ms(zr00->retry_interval);
+    zrnet::pause_ms(zr00->retry_interval);
     _dbg_print("        (%d) zwsock_open retry (cnt:%d)", tag(), i + 1);
   }
 }
@@ -682,104 +489,6 @@ void zwsock_close_ssl() {
   zrwork->hsock = 0;
 }
 
-int zwsock_phmsg_ssl() {
-  if (zrwork->mlng > zrnet::kRequestMax) {
-    _dbg_print("*** zwsockh1_ssl mlng Size Error !!! ***   mlng:%d", zrwork->mlng);
-    _mes_print("*** zwsockh1_ssl mlng Size Error !!! ***   mlng:%d", zrwork->mlng);
-    return -1;
-  }
-  const int m = mid();
-  char now[16];
-  time_text(now, sizeof now);
-  if (m == 801 || m == 802 || m == 810) {
-    _dbg_print("** PHMSG SSL(%d) %s ** mid:%04d(%s)", tag(), now, m, _midinf_nm(m));
-  } else {
-    const char* text = zrwork->p_msg->data;
-    const int tlen = static_cast<int>(
-        ::strnlen(text, static_cast<std::size_t>(zrwork->mlng < 0 ? 0 : zrwork->mlng)));
-    char preview[256];
-    ZR_FMT(preview, "%-11s%02d%-8s%04d%07d%.100s", zr01->http_obj_nm, zrwork->p_msg->hdr.kd00 % 100,
-           zr01->user_id, m % 10000, tlen, text);
-    zr_msg_mask_secret(m, preview, std::strlen(preview), 32);
-    _dbg_print("** PHMSG SSL(%d) %s ** mid:%04d(%s) buf:%s", tag(), now, m, _midinf_nm(m), preview);
-  }
-
-  char text[512];
-  if (zwsock_open_ssl() != 0) {
-    result_text(kFailed, m, text, sizeof text);
-    _dbg_print("%s", text);
-    if (m == 107 || m == 118 || m == 225 || m == 227) return -1;
-    _mes_box(text, 0);
-    zr_exit();
-  }
-
-  if (build_tls_request() < 0) {
-    zwsock_close_ssl();
-    result_text(kFailed, m, text, sizeof text);
-    _dbg_print("%s", text);
-    if (m == 107 || m == 118) return -1;
-    _mes_box(text, 0);
-    zr_exit();
-  }
-
-  char hdr[kHeaderMax + 1];
-  long body_len = 0;
-  int result = tls_exchange(hdr, &body_len);
-  if (result == kOk && !take_answer(body_len)) result = kFailed;
-  for (int lcnt = 0; result < 0;) {
-    if (lcnt >= zr00->retry_count) break;
-    ++lcnt;
-    if (result == kFailed) {
-      zwsock_close_ssl();
-      pause_ms(zr00->retry_interval);
-      zwsock_open_ssl();  // a dead connection fails the next exchange
-      restore_request(lcnt);
-    } else if (result == kBusy) {
-      pause_ms(zr00->retry_interval);
-      // With NTLM_MODE off the request asked the server to close the
-      // connection after its answer; the re-send then needs a new one.
-      if (!zr00->ntlm_mode) {
-        zwsock_close_ssl();
-        zwsock_open_ssl();
-      }
-      restore_request(lcnt);
-    } else {
-      // An authentication challenge inside the secured connection: answered
-      // with the tunnel's Basic line; the authenticated request becomes the one
-      // later retries restore.
-      if (zrnet::answer_challenge(hdr, zrwork->http_sts) != 0) break;
-      zrnet::retry_patch(zrwork->p_msg->data, lcnt);
-      zr::copy(zrwork->req_copy, static_cast<std::size_t>(zrwork->req_copy_cap),
-               zrwork->p_msg->data);
-      if (!zr00->ntlm_mode) {  // the server closes after answering "Connection: close"
-        zwsock_close_ssl();
-        zwsock_open_ssl();
-      }
-    }
-    _dbg_print("        (%d) ** リトライ(ret:%d  lcnt:%d) **", tag(), result, lcnt);
-    result = tls_exchange(hdr, &body_len);
-    if (result == kOk && !take_answer(body_len)) result = kFailed;
-  }
-
-  if (result == kOk) {
-    zrnet::answer_status_check(m);
-    PHMSG* msg = zrwork->p_msg;
-    zrwork->mlng = msg->hdr.lng - kMsgHeaderSize;
-    time_text(now, sizeof now);
-    _dbg_print("            (%d) %s    http_sts:%d, lng:%d(%ld), sts:%d", tag(), now,
-               zrwork->http_sts, msg->hdr.lng, zrnet::content_length(hdr), msg->hdr.sts);
-    zwsock_close_ssl();
-    return 0;
-  }
-
-  zwsock_close_ssl();
-  result_text(result, m, text, sizeof text);
-  _dbg_print("%s", text);
-  if (result == kNeedCredentials) {
-    _mes_box(text, 0);
-    return -3;
-  }
-  if (m == 107 || m == 118) return -1;
-  if (result == kFailed || result == kBusy) _mes_box(text, 0);
-  zr_exit();
-}
+namespace zrnet {
+std::unique_ptr<Stream> tls_stream() { return std::make_unique<TlsStream>(); }
+}  // namespace zrnet

@@ -45,5 +45,7 @@ constexpr const char* kCertIgnoreKey = "SSL_CERT_IGNORE";
 // The server port of secured connections (443); tests point it at their own
 // server. Returns the previous port.
 unsigned short tls_port_set(unsigned short port);
+// The port of secured connections now in use.
+unsigned short tls_port();
 
 }  // namespace zrnet

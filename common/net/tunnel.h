@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "net/stream.h"
 #include "runtime/areas.h"
 
 // Writes an answer header for a body of length bytes into out; its length.
@@ -24,14 +25,6 @@ ZR_NET_SLEEP_FN zr_net_sleep_handler(ZR_NET_SLEEP_FN fn);
 
 namespace zrnet {
 
-// Results of one attempt of an exchange, shared by the plain and the secured
-// tunnel.
-constexpr int kAttemptOk = 0;
-constexpr int kAttemptFailed = -1;
-constexpr int kAttemptDropped = -2;
-constexpr int kAttemptNeedCredentials = -3;
-constexpr int kAttemptBusy = -9;
-
 // The tunnel's pause (retry interval, busy re-send), through the handler above.
 void pause_ms(std::uint32_t ms);
 // The local time as "HH:MM:SS".
@@ -40,51 +33,52 @@ void time_text(char* out, std::size_t cap);
 void tunnel_trace(const char* text);
 // Milliseconds each receive of an answer may wait; -1 without bound.
 int recv_wait_ms();
-// What one receive brought: data, a closed connection (a time-out counts as
-// closed) or a failure.
-enum class Got { kData, kClosed, kFailed };
-// One receive of at most cap bytes on hsock, first waiting at most wait_ms for
-// data (negative: without bound). *n is the count received, *ecd the socket
-// error code.
-Got recv_some(int hsock, char* buf, int cap, long* n, int* ecd, int wait_ms);
-// Reads an answer header byte by byte into hdr (at most max bytes, then a NUL)
-// until its empty line, which is cut off. *n is the length read, *got and *ecd
-// tell about the receive that failed.
-Got recv_header(int hsock, char* hdr, int max, int* n, long* got, int* ecd);
 // The final text of an exchange that ended with an attempt result.
-void result_text(int result, int mid, char* text, std::size_t cap);
+void result_text(Attempt result, int mid, char* text, std::size_t cap);
 // The answer checks after a completed exchange: status -9999 shows the server's
 // text and ends the process; status -1 is traced.
 void answer_status_check(int mid);
 
 // Makes the authorization line for the challenge in an answer header (status
 // 401 or 407): chooses the scheme (auth_kd) and, for Basic with stored
-// credentials, keeps the line as auth_line. 0 made; 1 none can be made; -1 the
-// header offers no scheme. *why then names the failure for the user (or null).
-int make_auth_line(const char* hdr, int status, const char** why);
+// credentials, keeps the line as auth_line. *why then names the failure for the
+// user (or null).
+Challenge make_auth_line(const char* hdr, int status, const char** why);
 // Answers the authentication challenge in an answer header (status 401 or 407):
 // chooses the scheme, makes the Basic line (kept as auth_line) and rebuilds the
-// request in p_msg from hdr_copy with that line. 0 when the request was
-// rebuilt; 1 when the challenge cannot be answered (no credentials, a scheme of
-// the system security interface); -1 when the header offers no scheme (p_msg
-// then holds status -1 and the text).
-int answer_challenge(const char* hdr, int status);
+// request in p_msg from hdr_copy with that line. kCannot when no line can be
+// made (no credentials, a scheme of the system security interface); kNoScheme
+// when the header offers none (p_msg then holds status -1 and the text).
+Challenge answer_challenge(const char* hdr, int status);
 
 // Requests longer than this are refused before any connection is made.
 constexpr std::int32_t kRequestMax = 4194490;
+
+// How the request line and the Host line name the server: the plain tunnel
+// posts to http:// with the bare host; the secured one to https:// with the
+// port in the Host line (and without the proxy's authorization line, which
+// stays with its CONNECT).
+struct RequestShape {
+  const char* scheme = "http";
+  unsigned short port = 0;  // 0: no port in the Host line
+};
 
 // Builds the complete HTTP request for the message in p_msg (mid, kd00 and the
 // request text up to its first NUL) and puts it in place of the data; mlng
 // becomes its length. Counts the request in ua_p and ua_r. Returns the length,
 // or -1 when the record cannot hold it. Also keeps the header part in hdr_copy.
-int build_request();
+int build_request(const RequestShape& shape = RequestShape{});
 // Overwrites the P field of the User-Agent line in text with the attempt number
 // and ua_p, then counts it in ua_p.
 void retry_patch(char* text, int attempt);
+// Notes in keep_alive whether the proxy offered to keep the connection open
+// with its 407 answer (never after a 401, nor with CONNECT_CLS on).
+void note_keep_alive(const char* hdr, int status);
 // The status code of an answer header ("HTTP/1.1 503 ..."); -1 when the text
 // does not begin with "HTTP/".
 int status_code(const char* hdr);
-// The Content-Length of an answer header (any of its three spellings), or -1.
+// The Content-Length of an answer header (any of its three spellings, as the
+// name of a header line), or -1.
 long content_length(const char* hdr);
 // Moves "%s_ERR" and its numbered predecessors one place up (dropping ".05") and
 // writes body as the new "%s_ERR".
