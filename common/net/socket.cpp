@@ -48,8 +48,9 @@ const char* para_dump(const char* title, int hsock, const char* pbuf, int size) 
 enum class RecvEnd { kOk, kClosed, kFailed };
 
 // Receives exactly len bytes. wait_ms < 0 waits without bound before each
-// receive; otherwise a readiness wait of that many milliseconds comes first (a
-// time-out closes the socket). The receive's own error code is kept in *ecd.
+// receive; otherwise a readiness wait of that many milliseconds comes first. A
+// time-out leaves the socket to its caller, who closes it. The receive's own
+// error code is kept in *ecd.
 RecvEnd recv_all(int hsock, char* buf, int len, int wait_ms, int* ecd) {
   int got = 0;
   while (got < len) {
@@ -59,7 +60,6 @@ RecvEnd recv_all(int hsock, char* buf, int len, int wait_ms, int* ecd) {
         int e = plat::net_last_error();
         if (w == 0) {
           _dbg_print("Error of select(Timeout) ret:%d, ecd:%d", w, e);
-          plat::close(hsock);
         } else {
           _dbg_print("Error of select ret:%d, ecd:%d", w, e);
         }
@@ -86,8 +86,13 @@ void recv_error(int ecd) {
   _dbg_print("%s", zrwork->mes_buf);
 }
 
-// The common framed read of zwsock_read and zwsock_read2.
-int read_frame(int hsock, char* pbuf, int wait_ms) {
+// The common framed read of zwsock_read and zwsock_read2. A frame longer than
+// the caller's buffer (or the largest frame) is a receive error.
+int read_frame(int hsock, char* pbuf, int size, int wait_ms) {
+  if (size < kMsgHeaderSize) {
+    _dbg_print("framed read into %d bytes: no room for a frame header", size);
+    return 0;
+  }
   int ecd = 0;
   RecvEnd r = recv_all(hsock, pbuf, kMsgHeaderSize, wait_ms, &ecd);
   if (r == RecvEnd::kClosed) {
@@ -100,7 +105,7 @@ int read_frame(int hsock, char* pbuf, int wait_ms) {
   }
   const std::int32_t lng = frame_lng(pbuf);
   if (lng == kMsgHeaderSize) return kMsgHeaderSize;
-  if (lng < kMsgHeaderSize || lng > kFrameMax) {
+  if (lng < kMsgHeaderSize || lng > kFrameMax || lng > size) {
     ZR_FMT(zrwork->mes_buf, "** 回線障害(Receive Length Error) p_msg->lng:%d **", lng);
     _dbg_print("%s", zrwork->mes_buf);
     return 0;
@@ -245,7 +250,7 @@ int zwsock_disconnect(int hsock) { return plat::close(hsock); }
 int zwsock_read(int hsock, char* pbuf, int size) {
   if (!hsock || !size || !pbuf)
     para_fatal("Para Error of zwsock_read \n", hsock, pbuf, size, false);
-  return read_frame(hsock, pbuf, -1);
+  return read_frame(hsock, pbuf, size, -1);
 }
 
 int zwsock_read2(int hsock, char* pbuf, int size) {
@@ -253,11 +258,13 @@ int zwsock_read2(int hsock, char* pbuf, int size) {
     _dbg_print("%s", para_dump("Para Error of zwsock_read \n", hsock, pbuf, size));
     return -1;
   }
-  return read_frame(hsock, pbuf, 60000);
+  return read_frame(hsock, pbuf, size, 60000);
 }
 
 int zwsock_read_cli(int hsock, char* pbuf, int size) {
   if (!hsock || !size || !pbuf)
+    para_fatal("Para Error of zwsock_read_cli \n", hsock, pbuf, size, false);
+  if (size < kMsgHeaderSize)
     para_fatal("Para Error of zwsock_read_cli \n", hsock, pbuf, size, false);
   char detail[600];
   int ecd = 0;
@@ -274,7 +281,7 @@ int zwsock_read_cli(int hsock, char* pbuf, int size) {
     read_cli_fatal(kSoketError, detail);
   }
   const std::int32_t lng = frame_lng(pbuf);
-  if (lng < kMsgHeaderSize || lng > kFrameMax) {
+  if (lng < kMsgHeaderSize || lng > kFrameMax || lng > size) {
     ZR_FMT(detail, "** Receive Data Error p_msg->lng:%d **", lng);
     read_cli_fatal("回線障害(Receive Length Error)が発生しました。処理を打ち切ります。\n", detail);
   }

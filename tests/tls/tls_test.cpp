@@ -261,6 +261,37 @@ TEST_F(TlsTest, FailedAnswerAfterTheRetriesEndsTheProcessFor227) {
   EXPECT_EXIT(zwsock_phmsg_ssl(), ::testing::ExitedWithCode(0), "");
 }
 
+// A frame whose lengths promise more bytes than the answer's body holds is a
+// receive error: nothing of the message buffer (earlier requests, their
+// authorization lines) is taken as the answer.
+TEST_F(TlsTest, FrameBeyondTheBodyIsAReceiveError) {
+  zr00->retry_count = 0;
+  std::string text_beyond = frame(107, 0, "SHORT");
+  const std::int32_t lng = 12 + 5 + 400;
+  std::memcpy(&text_beyond[4], &lng, 4);
+  const std::string binary_beyond = frame(107, 300, "SHORT");
+  for (const std::string& body : {text_beyond, binary_beyond}) {
+    zrwork->mes_buf[0] = '\0';
+    queue("good", {http_ok(body)});
+    compose(107, "01secret01  0120");
+    EXPECT_EQ(zwsock_phmsg_ssl(), -1) << trace_text();
+    EXPECT_THAT(zrwork->mes_buf, HasSubstr("回線障害(Receive Length Error)"));
+  }
+}
+
+// The announcing trace line hides the password also when the object name is
+// longer than its column (the text header is then wider than 32 bytes).
+TEST_F(TlsTest, PreviewMasksThePasswordBehindALongObjectName) {
+  zr::copy(zr01->http_obj_nm, "QRTSVR/LONGER/PATH");
+  queue("good", {http_ok(frame(107, 0, "OK"))});
+  compose(107, "01secret01  0120");
+  ASSERT_EQ(zwsock_phmsg_ssl(), 0) << trace_text();
+  const std::string t = trace_text();
+  EXPECT_THAT(t, HasSubstr("buf:QRTSVR/LONGER/PATH22USER01  01070000016"
+                           "01********  0120"));
+  EXPECT_THAT(t, Not(HasSubstr("secret")));
+}
+
 // The exported record reader: one record, decrypted into the caller's buffer;
 // a record larger than the buffer is refused.
 TEST_F(TlsTest, RecordReaderDecryptsOneRecord) {
@@ -396,6 +427,10 @@ TEST_P(TlsProxyTest, ChallengedConnectIsAnsweredWithBasic) {
   // The token of "qrtuser:qrtpass" is masked in the trace.
   EXPECT_THAT(t, HasSubstr("Proxy-Authorization: Basic " + std::string(20, '*') + "\n"));
   EXPECT_THAT(t, Not(HasSubstr("qrtpass")));
+  // The proxy's credentials stay with the CONNECT: the server never sees them.
+  const std::string req = received(200);
+  EXPECT_THAT(req, HasSubstr("POST https://localhost/QRTSVR "));
+  EXPECT_THAT(req, Not(HasSubstr("Proxy-Authorization")));
 
   const std::string target = "CONNECT localhost:" + std::to_string(port("GOOD"));
   std::vector<std::string> challenged = client_ports("TCP_DENIED/407 " + target);

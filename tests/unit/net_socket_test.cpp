@@ -96,9 +96,12 @@ TEST_F(NetSocket, FramedReadChecksTheLength) {
     std::string bytes;
     int result;
     bool length_error;
+    int size = kFrameMax;  // the caller's buffer
   } cases[] = {
       {frame(5, 0, 0, ""), 12, false},
       {frame(5, 0, 0, std::string(16372, 'x')), 16384, false},
+      {frame(5, 0, 0, std::string(100, 'x')), 0, true, 100},  // more than the caller holds
+      {frame(5, 0, 0, std::string(88, 'x')), 100, false, 100},
       {frame_header(5, 16385, 0) + std::string(100, 'x'), 0, true},
       {frame_header(5, 11, 0), 0, true},
       {frame_header(5, -20, 0), 0, true},
@@ -111,8 +114,11 @@ TEST_F(NetSocket, FramedReadChecksTheLength) {
     LoopbackPeer peer({c.bytes}, false);
     int s = open_peer(peer);
     ASSERT_NE(s, 0);
-    std::string buf(kFrameMax, '\0');
-    EXPECT_EQ(zwsock_read(s, buf.data(), kFrameMax), c.result);
+    // Guard bytes behind the caller's buffer show any write past it.
+    std::string buf(kFrameMax + 16, 'G');
+    EXPECT_EQ(zwsock_read(s, buf.data(), c.size), c.result);
+    EXPECT_EQ(buf.substr(static_cast<std::size_t>(c.size)).find_first_not_of('G'),
+              std::string::npos);
     EXPECT_EQ(
         std::string(zrwork->mes_buf).find("回線障害(Receive Length Error)") != std::string::npos,
         c.length_error)

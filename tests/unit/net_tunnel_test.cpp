@@ -132,6 +132,11 @@ TEST(NetHeader, StatusAndContentLength) {
   EXPECT_EQ(zrnet::content_length("HTTP/1.1 200 OK\r\nContent-length: 9"), 9);
   EXPECT_EQ(zrnet::content_length("HTTP/1.1 200 OK\r\nX: 1"), -1);
   EXPECT_EQ(zrnet::content_length("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999"), -1);
+  // Only a header line of that name counts: not a longer name, not a value.
+  EXPECT_EQ(zrnet::content_length("HTTP/1.1 200 OK\r\nX-Content-Length: 7\r\nContent-Length: 3"),
+            3);
+  EXPECT_EQ(zrnet::content_length("HTTP/1.1 200 OK\r\nX-Note: Content-Length: 7"), -1);
+  EXPECT_EQ(zrnet::content_length("HTTP/1.1 200 OK\r\nContent-Length-Hint: 7"), -1);
 }
 
 TEST_F(NetTunnel, AuthSchemeChoice) {
@@ -180,7 +185,9 @@ TEST_F(NetTunnel, MaskingKeepsLengthsAndEverythingElse) {
   std::string head = "POST http://host.example/QRTSVR HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\n";
   EXPECT_EQ(zrnet::masked(head.data(), head.size(), 107), head);
   // A body alone is masked from its start.
-  std::string body = "QRTSVR     00USER01  01070000046" "01pass01  0120";
+  std::string body =
+      "QRTSVR     00USER01  01070000046"
+      "01pass01  0120";
   EXPECT_THAT(zrnet::masked(body.data(), body.size(), 107), HasSubstr("01******  0120"));
 }
 
@@ -283,6 +290,17 @@ TEST_F(NetTunnel, SilentPeerTimesOutAndCountsAsDropped) {
   std::string t = all_trace();
   EXPECT_THAT(t, HasSubstr("Error of select(Timeout)"));
   EXPECT_THAT(t, HasSubstr("回線が切断されました。 サーバが停止しているか、"));
+}
+
+// A server that answers "100 Continue" without end does not hold the exchange:
+// after a bounded number of interim answers it fails.
+TEST_F(NetTunnel, EndlessInterimAnswersFailTheExchange) {
+  std::string interim;
+  for (int i = 0; i < 50; ++i) interim += "HTTP/1.1 100 Continue\r\n\r\n";
+  LoopbackPeer peer({interim + http_ok(frame(107, 0, 0, "late"))});
+  via(peer);
+  EXPECT_EQ(exchange(107, "01pass01  0120", 0), -1);
+  EXPECT_THAT(all_trace(), HasSubstr("interim answers without a final one"));
 }
 
 TEST_F(NetTunnel, FrameLengthsThatCannotBeHeldAreReceiveErrors) {
