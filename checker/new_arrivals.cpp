@@ -1,7 +1,7 @@
 #include "new_arrivals.h"
 
 #include "platform/platform.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "schedule.h"
 #include "sdi/sdi.h"
 

@@ -7,7 +7,7 @@
 #include "platform/desktop.h"
 #include "platform/platform.h"
 #include "runtime/desktop.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "schedule.h"
 #include "sdi/sdi.h"
 #include "session/logon.h"

@@ -4,7 +4,7 @@
 
 #include "net/transport.h"
 #include "runtime/desktop.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "sdi/sdi.h"
 #include "sdi_cycle.h"
 #include "text/dates.h"

@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 #include "runtime/desktop.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "naming/code_tables.h"
 #include "sdi/sdi.h"
 #include "session/envelope.h"

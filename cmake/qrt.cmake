@@ -41,8 +41,12 @@ function(qrt_add_program)
   target_link_libraries(${P_NAME} PRIVATE ${P_CORE})
   # Keep every object of the library in the image even where the program calls
   # nothing of it: its functions are exported by name.
+  set(archives "")
+  foreach(layer IN LISTS QRT_LAYERS)
+    list(APPEND archives $<TARGET_FILE:${layer}>)
+  endforeach()
   target_link_options(${P_NAME} PRIVATE
-    -Wl,--whole-archive $<TARGET_FILE:common> -Wl,--no-whole-archive ${def})
+    -Wl,--whole-archive ${archives} -Wl,--no-whole-archive ${def})
   set_property(TARGET ${P_NAME} APPEND PROPERTY LINK_DEPENDS ${def})
   if(QRT_BUILD_TESTS)
     add_test(NAME ${P_NAME}_exports

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "session/answer.h"
 #include "session/envelope.h"
 #include "session/logon.h"

@@ -5,7 +5,7 @@
 
 #include "net/transport.h"
 #include "platform/platform.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "session/settings.h"
 
 namespace {

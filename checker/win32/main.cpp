@@ -10,7 +10,7 @@
 #include "platform/platform.h"
 #include "qrt100_app.h"
 #include "runtime/desktop.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "tray_window.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "new_arrivals.h"
 #include "resource.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 
 namespace {
 

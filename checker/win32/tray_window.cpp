@@ -3,7 +3,7 @@
 #include "new_arrivals.h"
 #include "platform/platform.h"
 #include "resource.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "schedule.h"
 
 namespace {

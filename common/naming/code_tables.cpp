@@ -5,7 +5,6 @@
 
 #include "naming/table_data.h"
 #include "platform/platform.h"
-#include "runtime/zrcommon.h"
 
 namespace {
 
@@ -68,6 +67,8 @@ void sjis_to_euc(char* text) {
 }  // namespace
 
 // ---- the record --------------------------------------------------------------------------
+
+ZRCNST* zrcnst = nullptr;
 
 ZRCNST* _zrcnst_make() {
   auto* c = static_cast<ZRCNST*>(std::calloc(1, sizeof(ZRCNST)));

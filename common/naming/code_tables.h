@@ -217,6 +217,9 @@ struct ZRCNST {
 
 // ---- building ---------------------------------------------------------------------------
 
+// The constants record of this process, valid from _zrcnst_make to _zrcnst_kill.
+extern ZRCNST* zrcnst;
+
 // Builds the record, stores it in zrcnst and returns it.
 ZR_API ZRCNST* _zrcnst_make();
 // Frees the record and clears zrcnst.
@@ -284,3 +287,10 @@ ZR_API const char* _srm_wat_abb_nm(std::int16_t idx);
 const char* zr_message_name(int mid);
 // True when the ID is in the table.
 bool zr_message_known(int mid);
+
+// ---- message names ------------------------------------------------------------------
+
+// The name of a message ID ("*** Unknown MID ***" for an ID not in the table).
+ZR_API const char* _midinf_nm(int mid);
+// 1 when the ID is in the message-name table, 0 when not.
+ZR_API int _midinf_chk(int mid);

@@ -19,7 +19,8 @@
 #include "platform/net.h"
 #include "platform/platform.h"
 #include "runtime/zrcommon.h"
-#include "session/envelope.h"
+#include "naming/code_tables.h"
+#include "net/message.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include "platform/net.h"
 #include "runtime/zrcommon.h"
+#include "text/sjis.h"
 
 namespace {
 

@@ -13,7 +13,6 @@ ZR00* zr00 = nullptr;
 ZR01* zr01 = nullptr;
 ZRCONN* zrconn = nullptr;
 ZRSDI* zrsdi = nullptr;
-ZRCNST* zrcnst = nullptr;
 
 namespace {
 
@@ -74,6 +73,10 @@ void zr_japan_time_set() {
 }
 ZR_PROGRAM zr_program() { return g_program; }
 
+bool zr_msg_builtin(const PHMSG* msg) {
+  return msg == &zrwork->msg_area || msg == &zrwork->tnl_area;
+}
+
 void _zrcmna_make() {
   zrenv = area_alloc<ZRENV>();
   zrenv->cs_1 = cs_new();
@@ -131,8 +134,8 @@ void _zrcmna_kill() {
   std::free(zr01);
   zr01 = nullptr;
 
-  if (zrwork->p_msg_cap != kMsgDataCap) std::free(zrwork->p_msg);
-  if (zrwork->tnl_msg_cap != kMsgDataCap) std::free(zrwork->tnl_msg);
+  if (!zr_msg_builtin(zrwork->p_msg)) std::free(zrwork->p_msg);
+  if (!zr_msg_builtin(zrwork->tnl_msg)) std::free(zrwork->tnl_msg);
   std::free(zrwork->io_buf);
   std::free(zrwork->tnl_work);
   std::free(zrwork->ssl_work);

@@ -113,7 +113,7 @@ struct ZRWORK {
   char hdr_copy[2048];          // the request header as first built, without its empty line
   // -- session: message envelope, requests and logon --
   std::int32_t drc_sock;  // direct framed connection (used only when sys_kd is not 2)
-  PHMSG snd_area;  // built-in buffers
+  PHMSG snd_area;         // built-in buffers
   PHMSG msg_area;
   PHMSG tnl_area;
 };
@@ -174,10 +174,10 @@ struct ZR00 {
   std::uint16_t retry_interval;  // milliseconds
   char user_work[260];
   // -- transport: socket layer and HTTP tunnel --
-  std::int16_t connect_timeout;             // milliseconds; 0: plain blocking connect
-  int (*read_fn)(int, char*, int);          // framed read of a direct connection
-  int (*write_fn)(int, const char*, int);   // framed write of a direct connection
-  std::int64_t last_send_time;              // seconds since 1970 of the last client send
+  std::int16_t connect_timeout;            // milliseconds; 0: plain blocking connect
+  int (*read_fn)(int, char*, int);         // framed read of a direct connection
+  int (*write_fn)(int, const char*, int);  // framed write of a direct connection
+  std::int64_t last_send_time;             // seconds since 1970 of the last client send
   // -- session: message envelope, requests and logon --
   char mon_host[61];  // host of the monitor connection (empty in these programs)
 };
@@ -217,7 +217,7 @@ struct ZR01 {
     std::int32_t v1915[5];
     std::uint8_t ext[866];  // bytes 1600 on of the longer records, as received
     std::int32_t ext_len;
-    void* thr_blk;  // 506-byte heap block of the _thr variants, kept for the process
+    void* thr_blk;       // 506-byte heap block of the _thr variants, kept for the process
     char upd_inf[9658];  // update information as received
   } svr_inf;
   // -- transport: socket layer and HTTP tunnel --
@@ -321,7 +321,7 @@ struct ZRSDI {
   ZR_SDI_PDLV pdlv_half[kSdiPdlvMax];
   ZR_SDI_PDLV pdlv_month[kSdiPdlvMax];
   // -- checker program: tray window, schedule and new-arrivals dialog --
-  void* tray_rec;                  // the notification-area record while the icon exists
+  void* tray_rec;                   // the notification-area record while the icon exists
   std::uint8_t disp_size[50 * 17];  // window sizes of DISPSIZE.FIL: 50 entries of 17 bytes
   std::uint32_t u_color_ref;        // colour stored by u_color (COLORREF)
   std::int32_t u_color_val;         // value stored with it
@@ -341,7 +341,7 @@ extern ZR00* zr00;
 extern ZR01* zr01;
 extern ZRCONN* zrconn;
 extern ZRSDI* zrsdi;
-extern ZRCNST* zrcnst;
+// zrcnst: naming/code_tables.h
 
 // Which program builds the areas: qrt100 puts its construction defaults in.
 enum ZR_PROGRAM { ZR_PRG_QRT000 = 0, ZR_PRG_QRT100 = 1 };
@@ -350,6 +350,10 @@ enum ZR_PROGRAM { ZR_PRG_QRT000 = 0, ZR_PRG_QRT100 = 1 };
 // follows; each program calls it once before _zrcmna_make.
 void zr_program_set(ZR_PROGRAM prg);
 ZR_PROGRAM zr_program();
+
+// Whether a message record is one of the two built into zrwork (never freed)
+// rather than a heap block that replaced it.
+bool zr_msg_builtin(const PHMSG* msg);
 
 ZR_API void _zrcmna_make();
 ZR_API void _zrcmna_kill();

@@ -1,5 +1,6 @@
-// The chief header of the library: the common areas and every exported function.
-// Subsystem headers are included at the end; each declares its own family.
+// The chief header of the runtime: the common areas and every exported function
+// of the runtime. The other layers declare their own families in their own
+// headers; zrlib.h (the library's root) gathers them all for the programs.
 #pragma once
 
 #include <cstddef>
@@ -132,17 +133,5 @@ ZR_API int _cache2_read();
 
 #include "runtime/fields.h"
 
-// ---- the other subsystems -----------------------------------------------------------
-#include "net/transport.h"
-#include "session/settings.h"
-#include "text/base64.h"
-#include "text/sjis.h"
-#include "runtime/ini.h"
-#include "sdi/sdi.h"
-#include "text/dates.h"
-#include "lha/lha.h"
-#include "session/envelope.h"
-#include "session/logon.h"
-#include "session/server_info.h"
 #include "runtime/desktop.h"
-#include "net/tls.h"
+#include "runtime/ini.h"

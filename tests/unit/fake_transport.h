@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "session/envelope.h"
 
 namespace qrt_test {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "session/envelope.h"
 
 namespace session_fake {

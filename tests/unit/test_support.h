@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 
 namespace qrt_test {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "lha/lha.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 
 namespace {
 

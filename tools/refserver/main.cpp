@@ -10,7 +10,7 @@
 #include <pthread.h>
 
 #include "lha/lha.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "scenario.h"
 #include "server.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "runtime/zrcommon.h"
+#include "zrlib.h"
 #include "sdi/sdi.h"
 
 namespace sdi_fuzz {

@@ -1,7 +1,7 @@
 // The exported lookups of the message-name table (the table itself is one of the
 // code tables).
 #include "naming/code_tables.h"
-#include "session/envelope.h"
+#include "naming/code_tables.h"
 
 const char* _midinf_nm(int mid) { return zr_message_name(mid); }
 
