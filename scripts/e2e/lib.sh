@@ -15,10 +15,12 @@
 # Every wait is bounded; the cleanup trap stops the programs the test started, the
 # Wine server of the prefix and the Xvfb the test started, by their process ids.
 # Failures are reported with e2e_fail (which exits the test with status 1).
+# shellcheck shell=bash
 # shellcheck disable=SC2034  # E2E_PID, E2E_STATUS, E2E_ARTIFACTS are for the tests
 
-E2E_WINE=/usr/lib/wine/wine64
-E2E_WINESERVER=/usr/lib/wine/wineserver
+# shellcheck source=scripts/wine-env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../wine-env.sh"
+
 E2E_PIDS=()          # programs started by e2e_start
 E2E_XVFB_PID=
 E2E_TMP=
@@ -56,18 +58,10 @@ e2e_init() {
   E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/qrt-e2e-$E2E_NAME.XXXXXX")
   trap e2e_cleanup EXIT
   trap 'exit 130' INT TERM
-  e2e_locale
+  # Without the locale Wine converts Japanese arguments and file names wrongly.
+  qrt_wine_locale_present || e2e_fail "no $QRT_WINE_LOCALE locale (scripts/setup generates it)"
   e2e_start_xvfb
   e2e_wine_env
-}
-
-# Wine takes the ANSI code page (932) from LC_ALL; without the generated locale,
-# Japanese arguments and file names are converted wrongly.
-e2e_locale() {
-  if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-    e2e_log "generating the ja_JP.UTF-8 locale"
-    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || e2e_fail "cannot generate ja_JP.UTF-8"
-  fi
 }
 
 # Starts Xvfb on a display it picks itself (-displayfd), so that tests running at
@@ -93,21 +87,20 @@ e2e_start_xvfb() {
 # created once and reused; one test at a time uses it (a lock held until cleanup),
 # because each test ends with stopping the prefix's Wine server.
 e2e_wine_env() {
-  export WINEPREFIX=$E2E_BUILD/wineprefix-e2e
-  export WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES='mscoree,mshtml='
+  qrt_wine_env "$E2E_BUILD/wineprefix-e2e"
   mkdir -p "$WINEPREFIX"
   exec {E2E_LOCK_FD}>"$E2E_BUILD/wineprefix-e2e.lock"
   flock -w 600 "$E2E_LOCK_FD" || e2e_fail "the Wine prefix stays locked"
   E2E_PREFIX=$WINEPREFIX
   # A server left over by an interrupted run would keep another code page or display.
-  e2e_bounded 20 "$E2E_WINESERVER" -k >/dev/null 2>&1 || true
+  e2e_bounded 20 "$QRT_WINESERVER" -k >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/.qrt-e2e-ready" ]; then
     e2e_log "creating the Wine prefix $WINEPREFIX"
-    e2e_bounded 180 "$E2E_WINE" wineboot --init >"$E2E_TMP/wineboot.log" 2>&1 ||
+    e2e_bounded 180 "$QRT_WINE" wineboot --init >"$E2E_TMP/wineboot.log" 2>&1 ||
       e2e_fail "wineboot failed: $(tail -5 "$E2E_TMP/wineboot.log")"
     # Without a window manager on the virtual display, Wine draws the title bars
     # and frames itself, so that screenshots show the windows' titles.
-    e2e_bounded 60 "$E2E_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
+    e2e_bounded 60 "$QRT_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
       >/dev/null 2>&1 || e2e_fail "cannot configure the Wine prefix"
     touch "$WINEPREFIX/.qrt-e2e-ready"
   fi
@@ -138,7 +131,7 @@ e2e_start() {
   shift 2
   local log
   log=$E2E_ARTIFACTS/$(basename "${prog//\\//}").$((${#E2E_PIDS[@]} + 1)).log
-  (cd "$dir" && exec "$E2E_WINE" "$prog" "$@") >"$log" 2>&1 &
+  (cd "$dir" && exec "$QRT_WINE" "$prog" "$@") >"$log" 2>&1 &
   E2E_PID=$!
   E2E_PIDS+=("$E2E_PID")
   e2e_log "started $(basename "${prog//\\//}") $* (pid $E2E_PID)"
@@ -177,7 +170,7 @@ e2e_ui() {
   case $1 in
     wait | gone) bound=$((${3:-30} + 30)) ;;
   esac
-  e2e_bounded "$bound" "$E2E_WINE" "$E2E_UIDRIVER" "$@"
+  e2e_bounded "$bound" "$QRT_WINE" "$E2E_UIDRIVER" "$@"
 }
 
 # e2e_shot TITLE NAME: saves a screenshot of the window (TITLE "-": the whole
@@ -230,7 +223,7 @@ e2e_set_browser() {
 printf '%s\n' "\$1" >>'$file'
 EOF
   chmod +x "$script"
-  e2e_bounded 60 "$E2E_WINE" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$script" /f \
+  e2e_bounded 60 "$QRT_WINE" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$script" /f \
     >/dev/null 2>&1 || e2e_fail "cannot set the WineBrowser registry value"
 }
 
@@ -250,15 +243,15 @@ e2e_cleanup() {
   local rc=$? pid
   set +e
   if ((rc != 0 || E2E_FAILED)) && [ -n "$E2E_XVFB_PID" ] && [ -n "$E2E_PREFIX" ]; then
-    e2e_bounded 30 "$E2E_WINE" "$E2E_UIDRIVER" shot - "$(e2e_winpath "$E2E_TMP")\\failure.bmp" \
+    e2e_bounded 30 "$QRT_WINE" "$E2E_UIDRIVER" shot - "$(e2e_winpath "$E2E_TMP")\\failure.bmp" \
       >/dev/null 2>&1 && convert "$E2E_TMP/failure.bmp" "$E2E_ARTIFACTS/failure.png" 2>/dev/null
   fi
   for pid in "${E2E_PIDS[@]}"; do
     kill "$pid" 2>/dev/null
   done
   if [ -n "$E2E_PREFIX" ]; then
-    WINEPREFIX=$E2E_PREFIX e2e_bounded 20 "$E2E_WINESERVER" -k >/dev/null 2>&1
-    WINEPREFIX=$E2E_PREFIX e2e_bounded 20 "$E2E_WINESERVER" -w >/dev/null 2>&1
+    WINEPREFIX=$E2E_PREFIX e2e_bounded 20 "$QRT_WINESERVER" -k >/dev/null 2>&1
+    WINEPREFIX=$E2E_PREFIX e2e_bounded 20 "$QRT_WINESERVER" -w >/dev/null 2>&1
   fi
   for pid in "${E2E_PIDS[@]}"; do
     kill -9 "$pid" 2>/dev/null
