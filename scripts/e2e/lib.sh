@@ -11,15 +11,21 @@
 #   e2e_shot QRT000 box                    screenshot -> $E2E_ARTIFACTS/box.png
 #   e2e_wait_exit "$E2E_PID" 20            wait for the program's end (status in E2E_STATUS)
 #   e2e_collect "$dir"                     copy its trace files into the artefact folder
+#   e2e_start_server SERVER SCENARIO main  the reference server (port in E2E_SERVER_PORT)
+#   e2e_stop_server                        stop it
+#   e2e_write_zorax_ini "$dir" K V ...     USER\ZORAX.INI with those [Config] settings
 #
-# Every wait is bounded; the cleanup trap stops the programs the test started, the
-# Wine server of the prefix and the Xvfb the test started, by their process ids.
+# Every wait is bounded; the cleanup trap stops the reference server, the programs
+# the test started, the Wine server of the prefix and the Xvfb the test started,
+# by their process ids.
 # Failures are reported with e2e_fail (which exits the test with status 1).
 # shellcheck shell=bash
-# shellcheck disable=SC2034  # E2E_PID, E2E_STATUS, E2E_ARTIFACTS are for the tests
+# shellcheck disable=SC2034  # E2E_PID, E2E_STATUS, E2E_ARTIFACTS, E2E_SERVER_PORT are for the tests
 
 # shellcheck source=scripts/wine-env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../wine-env.sh"
+# shellcheck source=scripts/refserver.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../refserver.sh"
 
 E2E_PIDS=()          # programs started by e2e_start
 E2E_XVFB_PID=
@@ -27,9 +33,11 @@ E2E_TMP=
 E2E_FAILED=0
 E2E_LOCK_FD=
 E2E_PREFIX=          # the Wine prefix once this test holds it
-# Set for the test script: the last started program and the last exit status.
+# Set for the test script: the last started program, the last exit status and
+# the port of the reference server.
 E2E_PID=
 E2E_STATUS=
+E2E_SERVER_PORT=
 
 e2e_log() { printf '[%s] %s\n' "${E2E_NAME:-e2e}" "$*" >&2; }
 
@@ -237,11 +245,67 @@ e2e_wait_file() {
   return 1
 }
 
-# The cleanup trap: screenshot of the screen when the test failed, then stop the
-# programs, the Wine server of the prefix and Xvfb.
+# e2e_start_server SERVER SCENARIO [NAME]: starts the reference server binary
+# SERVER with the scenario on a free loopback port and waits for it to listen;
+# the port goes to E2E_SERVER_PORT, the server's log to
+# $E2E_ARTIFACTS/NAME-server.log (server.log without NAME). One server at a
+# time: a running one is stopped first.
+e2e_start_server() {
+  local server=$1 scenario=$2 name=${3:+$3-} rc=0
+  [ -x "$server" ] || e2e_fail "no reference server at $server (build the native preset first)"
+  refserver_stop
+  refserver_start "$server" "$scenario" "$E2E_TMP/${name}port" "$E2E_ARTIFACTS/${name}server.log" \
+    "$E2E_TMP/${name}server.out" || rc=$?
+  case $rc in
+    0) E2E_SERVER_PORT=$REFSERVER_PORT ;;
+    1) e2e_fail "the reference server did not start: $(cat "$E2E_TMP/${name}server.out")" ;;
+    *) e2e_fail "the reference server reported no port within $REFSERVER_WAIT_SECONDS seconds" ;;
+  esac
+}
+
+# Stops the reference server e2e_start_server started (if it still runs).
+e2e_stop_server() {
+  refserver_stop
+}
+
+# e2e_write_zorax_ini DIR KEY VALUE...: writes DIR\USER\ZORAX.INI in Shift-JIS with
+# CR LF as the programs write it: the version line, [Host] with the host
+# 127.0.0.1 and the service's object name, then [Config] with the KEY VALUE pairs
+# in the order given.
+e2e_write_zorax_ini() {
+  local dir=$1
+  shift
+  (($# % 2 == 0)) || e2e_fail "e2e_write_zorax_ini: a key without a value: $*"
+  mkdir -p "$dir/USER"
+  {
+    echo '//// ZORAX環境設定ファイル Version : 1.20 ////'
+    echo '[Host]'
+    e2e_zorax_line ホスト名 127.0.0.1
+    e2e_zorax_line オブジェクト名 /QRT/QRTSRV.EXE
+    echo '[Config]'
+    while (($#)); do
+      e2e_zorax_line "$1" "$2"
+      shift 2
+    done
+  } | e2e_write_sjis "$dir/USER/ZORAX.INI"
+}
+
+# e2e_zorax_line KEY VALUE: one setting of ZORAX.INI. The programs read a value
+# from byte 20 of its Shift-JIS line, so the key is padded with spaces to 20
+# bytes (a Japanese character takes two).
+e2e_zorax_line() {
+  local width
+  width=$(printf '%s' "$1" | iconv -f UTF-8 -t CP932 | wc -c)
+  printf '%s%*s%s\n' "$1" $((width < 20 ? 20 - width : 1)) '' "$2"
+}
+
+# The cleanup trap: stop the reference server, take a screenshot of the screen
+# when the test failed, then stop the programs, the Wine server of the prefix and
+# Xvfb.
 e2e_cleanup() {
   local rc=$? pid
   set +e
+  refserver_stop
   if ((rc != 0 || E2E_FAILED)) && [ -n "$E2E_XVFB_PID" ] && [ -n "$E2E_PREFIX" ]; then
     e2e_bounded 30 "$QRT_WINE" "$E2E_UIDRIVER" shot - "$(e2e_winpath "$E2E_TMP")\\failure.bmp" \
       >/dev/null 2>&1 && convert "$E2E_TMP/failure.bmp" "$E2E_ARTIFACTS/failure.png" 2>/dev/null
