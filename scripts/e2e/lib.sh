@@ -11,23 +11,33 @@
 #   e2e_shot QRT000 box                    screenshot -> $E2E_ARTIFACTS/box.png
 #   e2e_wait_exit "$E2E_PID" 20            wait for the program's end (status in E2E_STATUS)
 #   e2e_collect "$dir"                     copy its trace files into the artefact folder
+#   e2e_start_server SERVER SCENARIO main  the reference server (port in E2E_SERVER_PORT)
+#   e2e_stop_server                        stop it
+#   e2e_write_zorax_ini "$dir" K V ...     USER\ZORAX.INI with those [Config] settings
 #
-# Every wait is bounded; the cleanup trap stops the programs the test started, the
-# Wine server of the prefix and the Xvfb the test started, by their process ids.
+# Every wait is bounded; the cleanup trap stops the reference server, the programs
+# the test started, the Wine server of the prefix and the Xvfb the test started,
+# by their process ids.
 # Failures are reported with e2e_fail (which exits the test with status 1).
-# shellcheck disable=SC2034  # E2E_PID, E2E_STATUS, E2E_ARTIFACTS are for the tests
+# shellcheck shell=bash
+# shellcheck disable=SC2034  # E2E_PID, E2E_STATUS, E2E_ARTIFACTS, E2E_SERVER_PORT are for the tests
 
-E2E_WINE=/usr/lib/wine/wine64
-E2E_WINESERVER=/usr/lib/wine/wineserver
+# shellcheck source=scripts/wine-env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../wine-env.sh"
+# shellcheck source=scripts/refserver.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../refserver.sh"
+
 E2E_PIDS=()          # programs started by e2e_start
 E2E_XVFB_PID=
 E2E_TMP=
 E2E_FAILED=0
 E2E_LOCK_FD=
 E2E_PREFIX=          # the Wine prefix once this test holds it
-# Set for the test script: the last started program and the last exit status.
+# Set for the test script: the last started program, the last exit status and
+# the port of the reference server.
 E2E_PID=
 E2E_STATUS=
+E2E_SERVER_PORT=
 
 e2e_log() { printf '[%s] %s\n' "${E2E_NAME:-e2e}" "$*" >&2; }
 
@@ -56,18 +66,10 @@ e2e_init() {
   E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/qrt-e2e-$E2E_NAME.XXXXXX")
   trap e2e_cleanup EXIT
   trap 'exit 130' INT TERM
-  e2e_locale
+  # Without the locale Wine converts Japanese arguments and file names wrongly.
+  qrt_wine_locale_present || e2e_fail "no $QRT_WINE_LOCALE locale (scripts/setup generates it)"
   e2e_start_xvfb
   e2e_wine_env
-}
-
-# Wine takes the ANSI code page (932) from LC_ALL; without the generated locale,
-# Japanese arguments and file names are converted wrongly.
-e2e_locale() {
-  if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-    e2e_log "generating the ja_JP.UTF-8 locale"
-    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || e2e_fail "cannot generate ja_JP.UTF-8"
-  fi
 }
 
 # Starts Xvfb on a display it picks itself (-displayfd), so that tests running at
@@ -93,21 +95,20 @@ e2e_start_xvfb() {
 # created once and reused; one test at a time uses it (a lock held until cleanup),
 # because each test ends with stopping the prefix's Wine server.
 e2e_wine_env() {
-  export WINEPREFIX=$E2E_BUILD/wineprefix-e2e
-  export WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES='mscoree,mshtml='
+  qrt_wine_env "$E2E_BUILD/wineprefix-e2e"
   mkdir -p "$WINEPREFIX"
   exec {E2E_LOCK_FD}>"$E2E_BUILD/wineprefix-e2e.lock"
   flock -w 600 "$E2E_LOCK_FD" || e2e_fail "the Wine prefix stays locked"
   E2E_PREFIX=$WINEPREFIX
   # A server left over by an interrupted run would keep another code page or display.
-  e2e_bounded 20 "$E2E_WINESERVER" -k >/dev/null 2>&1 || true
+  e2e_bounded 20 "$QRT_WINESERVER" -k >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/.qrt-e2e-ready" ]; then
     e2e_log "creating the Wine prefix $WINEPREFIX"
-    e2e_bounded 180 "$E2E_WINE" wineboot --init >"$E2E_TMP/wineboot.log" 2>&1 ||
+    e2e_bounded 180 "$QRT_WINE" wineboot --init >"$E2E_TMP/wineboot.log" 2>&1 ||
       e2e_fail "wineboot failed: $(tail -5 "$E2E_TMP/wineboot.log")"
     # Without a window manager on the virtual display, Wine draws the title bars
     # and frames itself, so that screenshots show the windows' titles.
-    e2e_bounded 60 "$E2E_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
+    e2e_bounded 60 "$QRT_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
       >/dev/null 2>&1 || e2e_fail "cannot configure the Wine prefix"
     touch "$WINEPREFIX/.qrt-e2e-ready"
   fi
@@ -138,7 +139,7 @@ e2e_start() {
   shift 2
   local log
   log=$E2E_ARTIFACTS/$(basename "${prog//\\//}").$((${#E2E_PIDS[@]} + 1)).log
-  (cd "$dir" && exec "$E2E_WINE" "$prog" "$@") >"$log" 2>&1 &
+  (cd "$dir" && exec "$QRT_WINE" "$prog" "$@") >"$log" 2>&1 &
   E2E_PID=$!
   E2E_PIDS+=("$E2E_PID")
   e2e_log "started $(basename "${prog//\\//}") $* (pid $E2E_PID)"
@@ -177,7 +178,7 @@ e2e_ui() {
   case $1 in
     wait | gone) bound=$((${3:-30} + 30)) ;;
   esac
-  e2e_bounded "$bound" "$E2E_WINE" "$E2E_UIDRIVER" "$@"
+  e2e_bounded "$bound" "$QRT_WINE" "$E2E_UIDRIVER" "$@"
 }
 
 # e2e_shot TITLE NAME: saves a screenshot of the window (TITLE "-": the whole
@@ -230,7 +231,7 @@ e2e_set_browser() {
 printf '%s\n' "\$1" >>'$file'
 EOF
   chmod +x "$script"
-  e2e_bounded 60 "$E2E_WINE" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$script" /f \
+  e2e_bounded 60 "$QRT_WINE" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$script" /f \
     >/dev/null 2>&1 || e2e_fail "cannot set the WineBrowser registry value"
 }
 
@@ -244,21 +245,77 @@ e2e_wait_file() {
   return 1
 }
 
-# The cleanup trap: screenshot of the screen when the test failed, then stop the
-# programs, the Wine server of the prefix and Xvfb.
+# e2e_start_server SERVER SCENARIO [NAME]: starts the reference server binary
+# SERVER with the scenario on a free loopback port and waits for it to listen;
+# the port goes to E2E_SERVER_PORT, the server's log to
+# $E2E_ARTIFACTS/NAME-server.log (server.log without NAME). One server at a
+# time: a running one is stopped first.
+e2e_start_server() {
+  local server=$1 scenario=$2 name=${3:+$3-} rc=0
+  [ -x "$server" ] || e2e_fail "no reference server at $server (build the native preset first)"
+  refserver_stop
+  refserver_start "$server" "$scenario" "$E2E_TMP/${name}port" "$E2E_ARTIFACTS/${name}server.log" \
+    "$E2E_TMP/${name}server.out" || rc=$?
+  case $rc in
+    0) E2E_SERVER_PORT=$REFSERVER_PORT ;;
+    1) e2e_fail "the reference server did not start: $(cat "$E2E_TMP/${name}server.out")" ;;
+    *) e2e_fail "the reference server reported no port within $REFSERVER_WAIT_SECONDS seconds" ;;
+  esac
+}
+
+# Stops the reference server e2e_start_server started (if it still runs).
+e2e_stop_server() {
+  refserver_stop
+}
+
+# e2e_write_zorax_ini DIR KEY VALUE...: writes DIR\USER\ZORAX.INI in Shift-JIS with
+# CR LF as the programs write it: the version line, [Host] with the host
+# 127.0.0.1 and the service's object name, then [Config] with the KEY VALUE pairs
+# in the order given.
+e2e_write_zorax_ini() {
+  local dir=$1
+  shift
+  (($# % 2 == 0)) || e2e_fail "e2e_write_zorax_ini: a key without a value: $*"
+  mkdir -p "$dir/USER"
+  {
+    echo '//// ZORAX環境設定ファイル Version : 1.20 ////'
+    echo '[Host]'
+    e2e_zorax_line ホスト名 127.0.0.1
+    e2e_zorax_line オブジェクト名 /QRT/QRTSRV.EXE
+    echo '[Config]'
+    while (($#)); do
+      e2e_zorax_line "$1" "$2"
+      shift 2
+    done
+  } | e2e_write_sjis "$dir/USER/ZORAX.INI"
+}
+
+# e2e_zorax_line KEY VALUE: one setting of ZORAX.INI. The programs read a value
+# from byte 20 of its Shift-JIS line, so the key is padded with spaces to 20
+# bytes (a Japanese character takes two).
+e2e_zorax_line() {
+  local width
+  width=$(printf '%s' "$1" | iconv -f UTF-8 -t CP932 | wc -c)
+  printf '%s%*s%s\n' "$1" $((width < 20 ? 20 - width : 1)) '' "$2"
+}
+
+# The cleanup trap: stop the reference server, take a screenshot of the screen
+# when the test failed, then stop the programs, the Wine server of the prefix and
+# Xvfb.
 e2e_cleanup() {
   local rc=$? pid
   set +e
+  refserver_stop
   if ((rc != 0 || E2E_FAILED)) && [ -n "$E2E_XVFB_PID" ] && [ -n "$E2E_PREFIX" ]; then
-    e2e_bounded 30 "$E2E_WINE" "$E2E_UIDRIVER" shot - "$(e2e_winpath "$E2E_TMP")\\failure.bmp" \
+    e2e_bounded 30 "$QRT_WINE" "$E2E_UIDRIVER" shot - "$(e2e_winpath "$E2E_TMP")\\failure.bmp" \
       >/dev/null 2>&1 && convert "$E2E_TMP/failure.bmp" "$E2E_ARTIFACTS/failure.png" 2>/dev/null
   fi
   for pid in "${E2E_PIDS[@]}"; do
     kill "$pid" 2>/dev/null
   done
   if [ -n "$E2E_PREFIX" ]; then
-    WINEPREFIX=$E2E_PREFIX e2e_bounded 20 "$E2E_WINESERVER" -k >/dev/null 2>&1
-    WINEPREFIX=$E2E_PREFIX e2e_bounded 20 "$E2E_WINESERVER" -w >/dev/null 2>&1
+    WINEPREFIX=$E2E_PREFIX e2e_bounded 20 "$QRT_WINESERVER" -k >/dev/null 2>&1
+    WINEPREFIX=$E2E_PREFIX e2e_bounded 20 "$QRT_WINESERVER" -w >/dev/null 2>&1
   fi
   for pid in "${E2E_PIDS[@]}"; do
     kill -9 "$pid" 2>/dev/null

@@ -6,37 +6,11 @@
 # stop request, and a server that cannot be reached.
 # usage: checker.sh BUILD_DIR QRT100_EXE UIDRIVER_EXE REFSERVER SCENARIO
 set -euo pipefail
+# shellcheck source=scripts/e2e/lib.sh
 source "$(dirname "$0")/../../scripts/e2e/lib.sh"
 [ $# -eq 5 ] || { echo "usage: $0 BUILD_DIR QRT100_EXE UIDRIVER_EXE REFSERVER SCENARIO" >&2; exit 2; }
 e2e_init checker "$1" "$3"
 qrt100=$2 refserver=$4 scenario=$5
-[ -x "$refserver" ] || e2e_fail "no reference server at $refserver (build the native preset first)"
-
-SERVER_PID=
-stop_server() {
-  if [ -n "$SERVER_PID" ]; then
-    kill -TERM "$SERVER_PID" 2>/dev/null || true
-    wait "$SERVER_PID" 2>/dev/null || true
-    SERVER_PID=
-  fi
-}
-trap 'rc_=$?; stop_server; (exit $rc_); e2e_cleanup' EXIT
-
-# start_server SCENARIO NAME: the reference server on a free port (SERVER_PORT).
-start_server() {
-  local port_file=$E2E_TMP/$2.port
-  "$refserver" --scenario "$1" --port-file "$port_file" --log "$E2E_ARTIFACTS/$2-server.log" \
-    >"$E2E_TMP/$2.out" 2>&1 &
-  SERVER_PID=$!
-  local i
-  for ((i = 0; i < 150; i++)); do
-    [ -s "$port_file" ] && break
-    kill -0 "$SERVER_PID" 2>/dev/null || e2e_fail "the reference server did not start: $(cat "$E2E_TMP/$2.out")"
-    sleep 0.1
-  done
-  [ -s "$port_file" ] || e2e_fail "the reference server reported no port"
-  SERVER_PORT=$(tr -d '[:space:]' <"$port_file")
-}
 
 # new_checker_folder PORT: an install folder with the checker, the connection
 # settings (the reference server as the HTTP proxy), the account DEMO01 and
@@ -45,19 +19,8 @@ new_checker_folder() {
   local dir
   dir=$(e2e_new_install)
   e2e_install "$qrt100" "$dir" QRT100.EXE
-  mkdir -p "$dir/USER" "$dir/DLV"
-  {
-    echo '//// ZORAX環境設定ファイル Version : 1.20 ////'
-    echo '[Host]'
-    echo 'ホスト名            127.0.0.1'
-    echo 'オブジェクト名      /QRT/QRTSRV.EXE'
-    echo '[Config]'
-    echo 'NO_SSL              ON'
-    echo 'PROXY_USE           ON'
-    echo "PROXY               127.0.0.1:$1"
-    echo 'リトライカウント    01'
-    echo 'リトライ間隔        00100'
-  } | e2e_write_sjis "$dir/USER/ZORAX.INI"
+  mkdir -p "$dir/DLV"
+  e2e_write_zorax_ini "$dir" NO_SSL ON PROXY_USE ON PROXY "127.0.0.1:$1" リトライカウント 01 リトライ間隔 00100
   printf 'DEMO01\0\0\0demo01\0\0\0' | base64 -w0 >"$dir/USER/UID_QRT.FIL"
   printf '[SYSTEM]\r\ndlv_type=0\r\ndisp_cycle=0\r\n' >"$dir/DLV/CONFIG.INI"
   printf '%s' "$dir"
@@ -77,8 +40,8 @@ wait_run_sts() {
 trace_of() { e2e_sjis "$1/DBGDATA" | tr -d '\r'; }
 
 # --- Start-up, the first check and the stored result ------------------------------
-start_server "$scenario" main
-dir=$(new_checker_folder "$SERVER_PORT")
+e2e_start_server "$refserver" "$scenario" main
+dir=$(new_checker_folder "$E2E_SERVER_PORT")
 urls=$E2E_ARTIFACTS/opened-urls.txt
 e2e_set_browser "$urls"
 e2e_start "$dir" "$dir/QRT100.EXE"
@@ -170,16 +133,16 @@ grep -qF '*****   ＳＤＩチェッカー終了 [' <<<"$trace" || e2e_fail "no 
 grep -q '^\*\*\*\*\* QRT100 Finished DATE:[0-9/]* TIME:[0-9:]* \*\*\*\*\*$' <<<"$(e2e_sjis "$dir/ERRDATA" | tr -d '\r')" ||
   e2e_fail "ERRDATA: $(cat "$dir/ERRDATA")"
 e2e_ui shm QRT100 0 >/dev/null 2>&1 && e2e_fail "the control block outlived the checker"
-stop_server
+e2e_stop_server
 
 # --- The server cannot be reached: every pass tries again, nothing is stored ----------
-start_server "$scenario" gone
-dir=$(new_checker_folder "$SERVER_PORT")
+e2e_start_server "$refserver" "$scenario" gone
+dir=$(new_checker_folder "$E2E_SERVER_PORT")
 e2e_start "$dir" "$dir/QRT100.EXE"
 checker=$E2E_PID
 # The user master is fetched during the start-up; then the server goes away.
 wait_run_sts 1 30 || e2e_fail "unreachable: run_sts did not become 1"
-stop_server
+e2e_stop_server
 for pass in 1 2; do
   e2e_ui wait QRT100 30 || e2e_fail "unreachable: no message on pass $pass"
   e2e_ui texts QRT100 >"$E2E_ARTIFACTS/unreachable-$pass.txt"

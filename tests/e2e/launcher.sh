@@ -4,6 +4,7 @@
 # folder, the missing connection settings, and the silent end on a bad argument.
 # usage: launcher.sh BUILD_DIR QRT000_EXE UIDRIVER_EXE
 set -euo pipefail
+# shellcheck source=scripts/e2e/lib.sh
 source "$(dirname "$0")/../../scripts/e2e/lib.sh"
 [ $# -eq 3 ] || { echo "usage: $0 BUILD_DIR QRT000_EXE UIDRIVER_EXE" >&2; exit 2; }
 e2e_init launcher "$1" "$3"
@@ -11,34 +12,29 @@ qrt000=$2
 
 end_line='*** SDI checker menu not built yet: launcher ends here ***'
 
-# ZORAX.INI as the program writes it; $1 = extra [Config] lines.
+# ZORAX.INI as the program writes it; $2 = extra [Config] keys and values,
+# separated by spaces.
 write_zorax_ini() {
-  local dir=$1 extra=${2:-}
-  mkdir -p "$dir/USER"
-  {
-    echo '//// ZORAX環境設定ファイル Version : 1.20 ////'
-    echo '[Host]'
-    echo 'ホスト名            127.0.0.1'
-    echo 'オブジェクト名      /QRT/QRTSRV.EXE'
-    echo '[Config]'
-    echo 'PROXY_HTTP_VER      OFF'
-    echo 'VERSION_UP          ON'
-    echo 'ZRHTTP_USE          OFF'
-    echo 'SOCKS_USE           OFF'
-    echo 'ACCEPT_HDR          OFF'
-    echo 'NOCACHE_HDR         OFF'
-    echo 'KEEPALIVE_HDR       OFF'
-    echo 'CONNECT_CLS         OFF'
-    echo 'NOHOST_HDR          OFF'
-    echo 'NO_SSL              ON'
-    echo 'NTLM_MODE           OFF'
-    echo 'VERSION_SNO         01'
-    echo 'CONNECT_OPT         OFF'
-    [ -n "$extra" ] && printf '%s\n' "$extra"
-    echo 'リトライカウント    10'
-    echo 'リトライ間隔        00500'
-    echo 'プロキシ優先認証    OFF'
-  } | e2e_write_sjis "$dir/USER/ZORAX.INI"
+  local dir=$1 more
+  read -ra more <<<"${2:-}"
+  e2e_write_zorax_ini "$dir" \
+    PROXY_HTTP_VER OFF \
+    VERSION_UP ON \
+    ZRHTTP_USE OFF \
+    SOCKS_USE OFF \
+    ACCEPT_HDR OFF \
+    NOCACHE_HDR OFF \
+    KEEPALIVE_HDR OFF \
+    CONNECT_CLS OFF \
+    NOHOST_HDR OFF \
+    NO_SSL ON \
+    NTLM_MODE OFF \
+    VERSION_SNO 01 \
+    CONNECT_OPT OFF \
+    "${more[@]}" \
+    リトライカウント 10 \
+    リトライ間隔 00500 \
+    プロキシ優先認証 OFF
 }
 
 # A fresh install folder with the launcher and, unless $1 is "no-ini", ZORAX.INI.
@@ -62,11 +58,10 @@ wait_for_end_line() {
 }
 
 # --- A normal start writes exactly the start-up lines, in order -----------------
-# mode | extra ZORAX.INI lines | expected proxy line
+# mode | extra ZORAX.INI keys and values | expected proxy line
 cases=(
   "S||PROXY NO USE"
-  "0|PROXY_USE           ON
-PROXY               proxy1:8080|PROXY USE proxy1 : 8080"
+  "0|PROXY_USE ON PROXY proxy1:8080|PROXY USE proxy1 : 8080"
   "V||PROXY NO USE"
 )
 for case in "${cases[@]}"; do
