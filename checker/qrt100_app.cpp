@@ -90,7 +90,12 @@ int replace_launcher() {
   }
   std::int32_t date = 0, time = 0;
   _ftime_get(fresh, &date, &time);
-  _xcopy(fresh, exe, 5);
+  if (_xcopy(fresh, exe, 5) != 0) {
+    // QRT000.NEW stays for the next start: deleting it now would lose the
+    // update while QRT000.EXE is still the old program.
+    _dbg_print("QRT000.EXE not replaced: QRT000.NEW kept");
+    return 0;
+  }
   _ftime_set(exe, date, time);
   _fdelete(fresh);
   _dbg_print("QRT000.EXE replaced by QRT000.NEW");

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "zrlib.h"
 #include "session/settings.h"
+#include "platform/sjis_byte.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ void enter_install_folder() {
     char* cut = nullptr;
     for (char* p = found; *p; ++p) {
       auto c = static_cast<unsigned char>(*p);
-      if (((c >= 0x81 && c <= 0x9F) || c >= 0xE0) && p[1]) {
+      if (zr::sjis_lead(c) && p[1]) {
         ++p;
         continue;
       }

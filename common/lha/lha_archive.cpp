@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "lha/lha_codec.h"
+#include "platform/sjis_byte.h"
 
 namespace zr::lha {
 namespace {
@@ -36,8 +37,6 @@ std::uint8_t sum8(const std::uint8_t* p, std::size_t n) {
   return static_cast<std::uint8_t>(s);
 }
 
-bool is_lead_byte(std::uint8_t c) { return (c >= 0x81 && c <= 0x9F) || c >= 0xE0; }
-
 }  // namespace
 
 std::uint16_t crc16(std::span<const std::uint8_t> data, std::uint16_t crc) {
@@ -59,7 +58,7 @@ std::string_view stored_name(std::string_view path) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < path.size(); ++i) {
     auto c = static_cast<std::uint8_t>(path[i]);
-    if (is_lead_byte(c)) {
+    if (zr::sjis_lead(c)) {
       ++i;
     } else if (c == '\\' || c == '/' || c == ':') {
       start = i + 1;
@@ -69,7 +68,7 @@ std::string_view stored_name(std::string_view path) {
   if (name.size() <= kMaxNameLen) return name;
   std::size_t cut = 0;
   for (std::size_t i = 0; i < name.size();) {
-    std::size_t w = is_lead_byte(static_cast<std::uint8_t>(name[i])) ? 2 : 1;
+    std::size_t w = zr::sjis_lead(static_cast<std::uint8_t>(name[i])) ? 2 : 1;
     if (i + w > kMaxNameLen) break;
     i += w;
     cut = i;

@@ -44,6 +44,8 @@ void sjis_to_euc(char* text) {
   while (p[0] && p[1]) {
     unsigned lead = p[0];
     unsigned trail = p[1];
+    // Only the JIS rows have an EUC form: the user-defined rows from 0xF0 up
+    // stay as they are.
     bool two_byte = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEF);
     if (!two_byte || trail < 0x40 || trail == 0x7F || trail > 0xFC) {
       ++p;

@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "runtime/zrcommon.h"
+#include "platform/sjis_byte.h"
 
 namespace {
 
@@ -17,8 +18,6 @@ std::recursive_mutex g_table_lock;
 
 const char* const kIoKindName[] = {"fopen", "fclose", "fread",  "fwrite",
                                    "fseek", "ftell",  "unlink", "rename"};
-
-bool is_lead_byte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || c >= 0xE0; }
 
 int find_slot(std::FILE* fp) {
   if (!fp) return -1;
@@ -294,7 +293,7 @@ void _fnm_split(const char* path, char* drive, char* dir, char* base, char* ext)
   const char* last_dot = nullptr;
   for (const char* q = p; *q; ++q) {
     auto c = static_cast<unsigned char>(*q);
-    if (is_lead_byte(c) && q[1]) {
+    if (zr::sjis_lead(c) && q[1]) {
       ++q;
       continue;
     }
@@ -323,7 +322,7 @@ int _mkdir_all(const char* path) {
   std::size_t part_start = 0;
   for (std::size_t i = 0; i < len; ++i) {
     auto c = static_cast<unsigned char>(path[i]);
-    if (is_lead_byte(c) && i + 1 < len) {
+    if (zr::sjis_lead(c) && i + 1 < len) {
       ++i;
       continue;
     }
@@ -432,7 +431,11 @@ int xcopy_file(const char* src, const char* dst, int type, char* buf) {
   int failed = 0;
   while (failed < 5 && !plat::os_copy_file(src, dst)) ++failed;
   if (failed > 0) _dbg_print("リトライ回数%d回 FILE:%s", failed, src);
-  return 0;
+  if (failed < 5) return 0;
+  // Five failed attempts are a failed copy: the caller must not go on as if
+  // the target held the source (an update would delete its only copy).
+  _dbg_print("copy failed: %.260s -> %.260s", src, dst);
+  return -1;
 }
 
 int xcopy_tree(const std::string& src, const std::string& dst, int type, char* buf, int* count) {
@@ -444,7 +447,7 @@ int xcopy_tree(const std::string& src, const std::string& dst, int type, char* b
       int rc = xcopy_tree(from, to, type, buf, count);
       if (rc != 0) return rc;
     } else {
-      xcopy_file(from.c_str(), to.c_str(), type, buf);
+      if (int rc = xcopy_file(from.c_str(), to.c_str(), type, buf); rc != 0) return rc;
       ++*count;
       if (interactive(type)) {
         char text[64];
@@ -469,9 +472,9 @@ int _xcopy(const char* src, const char* dst, int type) {
   }
   char* buf = static_cast<char*>(_malloc(65536));
   if (!plat::is_directory(src)) {
-    xcopy_file(src, dst, type, buf);
+    int rc = xcopy_file(src, dst, type, buf);
     _free(buf);
-    return 0;
+    return rc;
   }
   if (_mkdir_all(dst) != 0) {
     if (!plat::is_directory(dst)) {

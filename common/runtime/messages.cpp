@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "runtime/zrcommon.h"
+#include "platform/sjis_byte.h"
 
 namespace {
 
@@ -134,12 +135,10 @@ char g_app_title[64] = "";
 // Slots of the three progress windows; they belong to the thread that made them.
 plat::Progress* g_progress[3] = {};
 
-bool is_lead_byte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || c >= 0xE0; }
-
 // First position of a two-byte character in a Shift-JIS text, or null.
 char* find_sjis_char(char* text, const char* ch) {
   for (char* p = text; *p; ++p) {
-    if (is_lead_byte(static_cast<unsigned char>(*p)) && p[1]) {
+    if (zr::sjis_lead(static_cast<unsigned char>(*p)) && p[1]) {
       if (p[0] == ch[0] && p[1] == ch[1]) return p;
       ++p;
     }

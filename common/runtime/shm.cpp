@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "runtime/zrcommon.h"
+#include "platform/sjis_byte.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ void zr_instance_name(const char* word, char* out, std::size_t cap) {
   plat::current_dir(cwd, sizeof cwd);
   zr::format(out, cap, "%s_%s", cwd, word);
   for (unsigned char* p = reinterpret_cast<unsigned char*>(out); *p; ++p) {
-    if ((*p >= 0x81 && *p <= 0x9F) || *p >= 0xE0) {
+    if (zr::sjis_lead(*p)) {
       if (p[1]) ++p;
       continue;
     }

@@ -60,7 +60,7 @@ ZR_API long _fcopy(const char* src, const char* dst);
 ZR_API int _file_copy_ext(const char* src, const char* dst);
 ZR_API int _xcopy(const char* src, const char* dst, int type);
 // The I/O failure report: shows the fixed report and ends the process.
-ZR_API void _io_error(std::FILE* fp, int kind, const char* mode);
+ZR_API [[noreturn]] void _io_error(std::FILE* fp, int kind, const char* mode);
 
 // Writes a whole file through a temporary file in the same folder and renames it
 // over the target only after a complete write, so a crash or a full disk leaves

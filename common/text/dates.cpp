@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "runtime/ini.h"
 #include "runtime/zrcommon.h"
+#include "platform/sjis_byte.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ int zen_digit(const char* p) {
 // Length of the Shift-JIS character at p (never steps over the NUL).
 int char_len(const char* p) {
   auto c = static_cast<unsigned char>(p[0]);
-  bool lead = (c >= 0x81 && c <= 0x9F) || c >= 0xE0;
+  bool lead = zr::sjis_lead(c);
   return (lead && p[1] != '\0') ? 2 : 1;
 }
 

@@ -147,6 +147,8 @@ ZR_API int __mbsbtype(const unsigned char* mbstr, std::size_t count) {
     if (type == kLead) {
       type = ((c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC)) ? kTrail : kIllegal;
     } else if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+      // The byte-type query follows the code page's own table, in which
+      // 0xFD-0xFF start no character (unlike the library's lead-byte rule).
       type = kLead;
     } else if ((c >= 0x20 && c <= 0x7E) || (c >= 0xA1 && c <= 0xDF)) {
       type = kSingle;

@@ -15,11 +15,11 @@
 #include <cstddef>
 
 #include "runtime/areas.h"
+#include "platform/sjis_byte.h"
 
 namespace zr {
 
 // True when the byte starts a two-byte Shift-JIS character.
-constexpr bool sjis_lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || c >= 0xE0; }
 // True when the byte is a one-byte half-width katakana.
 constexpr bool sjis_kana(unsigned char c) { return c >= 0xA0 && c <= 0xDF; }
 // Length of the character at p (1 or 2); never steps over the terminating NUL.

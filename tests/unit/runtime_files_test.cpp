@@ -312,6 +312,11 @@ TEST_F(Folders, TreeCopyAsksBeforeCopyingOntoAnExistingFolder) {
   std::string one = dir.str() + "\\SRC\\C.TXT", target = dir.str() + "\\C2.TXT";
   EXPECT_EQ(_xcopy(one.c_str(), target.c_str(), 2), 0);
   EXPECT_EQ(read_file(dir.join("C2.TXT")), "c");
+  // A copy that fails every attempt (the target is a folder) is reported.
+  EXPECT_EQ(_xcopy(one.c_str(), dst.c_str(), 2), -1);
+  std::string traced;
+  for (const std::string& line : trace()) traced += line + "\n";
+  EXPECT_THAT(traced, ::testing::HasSubstr("copy failed: " + one));
 }
 
 TEST_F(Folders, ReplaceFileLeavesTheOldFileWhenTheWriteFails) {

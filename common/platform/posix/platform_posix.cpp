@@ -22,6 +22,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/sjis_byte.h"
 
 namespace plat {
 namespace {
@@ -32,7 +33,7 @@ std::string native_path(const char* path) {
   std::string out;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(path); *p; ++p) {
     unsigned char c = *p;
-    if (((c >= 0x81 && c <= 0x9F) || c >= 0xE0) && p[1]) {
+    if (zr::sjis_lead(c) && p[1]) {
       out += static_cast<char>(c);
       out += static_cast<char>(*++p);
       continue;
