@@ -43,24 +43,41 @@ TEST(CodeTables, InquiryKeyByCode) {
   }
 }
 
+// The sizes of the service's tables; the other tests reach the tables' ends
+// through these constants.
+TEST(CodeTables, RowCountsAreTheService) {
+  EXPECT_EQ(kInqKeyRows, 232);
+  EXPECT_EQ(kInqKeyKinds, 54);
+  EXPECT_EQ(kMidInfRows, 248);
+  EXPECT_EQ(kCtcdRows, 111);
+  EXPECT_EQ(kKd2InfRows, 61);
+  EXPECT_EQ(kKd7InfRows, 12);
+  EXPECT_EQ(kPrnInfRows, 22);
+  EXPECT_EQ(kEnoKeyRows, 22);
+  EXPECT_EQ(kWatchRows, 38);
+  EXPECT_EQ(kCasePairs, 24);
+  EXPECT_EQ(kLegalForms1, 50);
+  EXPECT_EQ(kLegalForms2, 71);
+}
+
 TEST(CodeTables, InquiryKeyByRowIndex) {
   EXPECT_EQ(_inqkey_no(0), 1);
   EXPECT_EQ(_inqkey_no(9), 510);
-  EXPECT_EQ(_inqkey_no(231), 903);
+  EXPECT_EQ(_inqkey_no(kInqKeyRows - 1), 903);
   // Outside the rows: the end row's code.
-  EXPECT_EQ(_inqkey_no(232), -1);
+  EXPECT_EQ(_inqkey_no(kInqKeyRows), -1);
   EXPECT_EQ(_inqkey_no(-3), -1);
 
   // Every code appears once, so a lookup by code reaches every row.
   std::set<int> codes;
-  for (int i = 0; i < 232; ++i) codes.insert(_inqkey_no(static_cast<std::int16_t>(i)));
-  EXPECT_EQ(codes.size(), 232u);
+  for (int i = 0; i < kInqKeyRows; ++i) codes.insert(_inqkey_no(static_cast<std::int16_t>(i)));
+  EXPECT_EQ(codes.size(), static_cast<std::size_t>(kInqKeyRows));
   EXPECT_EQ(codes.count(-1), 0u);
 }
 
 TEST(CodeTables, InquiryKeyFlagsFollowTheirLists) {
   int kanji = 0, mp = 0;
-  for (int i = 0; i < 232; ++i) {
+  for (int i = 0; i < kInqKeyRows; ++i) {
     std::int16_t code = _inqkey_no(static_cast<std::int16_t>(i));
     char k = _inqkey_kanji(code);
     ASSERT_TRUE(k == '0' || k == '1') << code;
@@ -88,20 +105,20 @@ TEST(CodeTables, InquiryKeyAvailability) {
       {200, {3, 7, 11, 15, 19, 23, 26, 39, 42, 45, 48, 51}, true},
   };
   for (const Case& c : cases) {
-    for (int k = 0; k < 54; ++k) {
+    for (int k = 0; k < kInqKeyKinds; ++k) {
       SCOPED_TRACE(testing::Message() << "code " << c.code << " kind " << k);
       bool listed = c.kinds.count(k) != 0;
       EXPECT_EQ(_inqkey_kd2(c.code, k), (listed != c.inverted) ? 1 : 0);
     }
   }
   // Kinds outside the 54 availability bytes and unknown codes apply to nothing.
-  EXPECT_EQ(_inqkey_kd2(200, 54), 0);
+  EXPECT_EQ(_inqkey_kd2(200, kInqKeyKinds), 0);
   EXPECT_EQ(_inqkey_kd2(200, -1), 0);
   EXPECT_EQ(_inqkey_kd2(200, 32767), 0);
   EXPECT_EQ(_inqkey_kd2(12, 0), 0);
   // Every availability byte is 0 or 1.
-  for (int i = 0; i < 232; ++i)
-    for (int k = 0; k < 54; ++k)
+  for (int i = 0; i < kInqKeyRows; ++i)
+    for (int k = 0; k < kInqKeyKinds; ++k)
       ASSERT_LE(_inqkey_kd2(_inqkey_no(static_cast<std::int16_t>(i)), k), 1);
 }
 
@@ -128,9 +145,9 @@ TEST(CodeTables, CountryRowToCode) {
   EXPECT_STREQ(_ctcd_inf_n2c(0), "JP");
   EXPECT_STREQ(_ctcd_inf_n2c(104), "EM");
   EXPECT_STREQ(_ctcd_inf_n2c(110), "EO");
-  EXPECT_STREQ(_ctcd_inf_n2c(111), "");
+  EXPECT_STREQ(_ctcd_inf_n2c(kCtcdRows), "");
   // Every row's code leads back to its row.
-  for (int i = 0; i < 111; ++i)
+  for (int i = 0; i < kCtcdRows; ++i)
     EXPECT_EQ(_ctcd_inf_c2n(_ctcd_inf_n2c(static_cast<std::int16_t>(i))), i);
 }
 
@@ -180,8 +197,8 @@ TEST(CodeTables, GazetteRows) {
   EXPECT_EQ(_kd7inf_kd0(0), 2);
   EXPECT_STREQ(_kd7inf_nm(9), "権利延長情報");
   // The table has no end row; an index past it still reads as one.
-  EXPECT_EQ(_kd7inf_no(12), -1);
-  EXPECT_STREQ(_kd7inf_nm(12), "");
+  EXPECT_EQ(_kd7inf_no(kKd7InfRows), -1);
+  EXPECT_STREQ(_kd7inf_nm(kKd7InfRows), "");
   EXPECT_EQ(_kd7inf_kd0(-1), 0);
 }
 
@@ -222,10 +239,10 @@ TEST(CodeTables, NumberPrefixRows) {
   EXPECT_EQ(_enokey_cmd(15), 11);
   EXPECT_STREQ(_enokey_nm(15), "実用新案登録");
   EXPECT_EQ(_enokey_klng(15), 12);
-  EXPECT_EQ(_enokey_cmd(22), 0);  // the end row
-  EXPECT_STREQ(_enokey_nm(22), "");
+  EXPECT_EQ(_enokey_cmd(kEnoKeyRows), 0);  // the end row
+  EXPECT_STREQ(_enokey_nm(kEnoKeyRows), "");
   // Every prefix length is the byte length of its prefix.
-  for (int i = 0; i < 22; ++i)
+  for (int i = 0; i < kEnoKeyRows; ++i)
     EXPECT_EQ(_enokey_klng(static_cast<std::int16_t>(i)),
               static_cast<int>(std::strlen(_enokey_nm(static_cast<std::int16_t>(i)))))
         << i;
@@ -289,7 +306,7 @@ TEST(CodeTables, WatchTableRows) {
     EXPECT_STREQ(t.abb(19), "拒査審(拒絶理由)");
     EXPECT_STREQ(t.para(37), "WC07");
     EXPECT_STREQ(t.abb(6), "取下放棄");
-    EXPECT_STREQ(t.para(38), "");
+    EXPECT_STREQ(t.para(kWatchRows), "");
   }
 }
 
@@ -328,12 +345,12 @@ using CodeTablesRecord = AreasTest;
 TEST_F(CodeTablesRecord, ReferencesTheTables) {
   ASSERT_NE(zrcnst, nullptr);
   EXPECT_EQ(zrcnst->inqkey[0].code, 1);
-  EXPECT_EQ(zrcnst->inqkey[232].code, -1);
-  EXPECT_EQ(zrcnst->midinf[248].mid, -1);
-  EXPECT_STREQ(zrcnst->midinf[248].name, "*** Unknown MID ***");
+  EXPECT_EQ(zrcnst->inqkey[kInqKeyRows].code, -1);
+  EXPECT_EQ(zrcnst->midinf[kMidInfRows].mid, -1);
+  EXPECT_STREQ(zrcnst->midinf[kMidInfRows].name, "*** Unknown MID ***");
   EXPECT_EQ(zrcnst->midinf[0].pad[0] | zrcnst->midinf[0].pad[1] | zrcnst->midinf[0].pad[2], 0);
-  EXPECT_EQ(zrcnst->ctcd[111].code, -1);
-  EXPECT_EQ(zrcnst->kd2inf[61].code, -1);
+  EXPECT_EQ(zrcnst->ctcd[kCtcdRows].code, -1);
+  EXPECT_EQ(zrcnst->kd2inf[kKd2InfRows].code, -1);
   EXPECT_EQ(zrcnst->kd7inf[11].kd0, 51);
   EXPECT_STREQ(zrcnst->kd00inf[22].dir, "TM");
   EXPECT_STREQ(zrcnst->kd00inf[4].name, "ＷＰ&ＥＰ特許データ");
@@ -345,8 +362,8 @@ TEST_F(CodeTablesRecord, ReferencesTheTables) {
   EXPECT_STREQ(zrcnst->rgtkd[3].name_en, "trademark");
   EXPECT_EQ(zrcnst->dlkd[8].code, 999);
   EXPECT_EQ(zrcnst->dlkd[9].code, -1);
-  EXPECT_EQ(zrcnst->prninf[22].code, -1);
-  EXPECT_EQ(zrcnst->enokey[22].code, -1);
+  EXPECT_EQ(zrcnst->prninf[kPrnInfRows].code, -1);
+  EXPECT_EQ(zrcnst->enokey[kEnoKeyRows].code, -1);
   // Two tables with the same rows.
   EXPECT_NE(zrcnst->prj_wat, zrcnst->srm_wat);
   EXPECT_EQ(std::memcmp(zrcnst->prj_wat, zrcnst->srm_wat, 39 * sizeof(ZR_WATCH)), 0);
@@ -376,14 +393,14 @@ TEST_F(CodeTablesRecord, CasePairs) {
       if (std::strcmp(t.from[i], ch) == 0) return t.to[i];
     return "";
   };
-  EXPECT_EQ(zrcnst->low_upr.cnt, 24);
-  EXPECT_EQ(zrcnst->upr_low.cnt, 24);
+  EXPECT_EQ(zrcnst->low_upr.cnt, kCasePairs);
+  EXPECT_EQ(zrcnst->upr_low.cnt, kCasePairs);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.ch);
     EXPECT_EQ(convert(zrcnst->low_upr, c.ch), c.to_upper);
     EXPECT_EQ(convert(zrcnst->upr_low, c.ch), c.to_lower);
   }
-  for (int i = 0; i < 24; ++i) {
+  for (int i = 0; i < kCasePairs; ++i) {
     EXPECT_EQ(std::strlen(zrcnst->low_upr.from[i]), 2u) << i;
     EXPECT_EQ(std::strlen(zrcnst->upr_low.to[i]), 2u) << i;
   }
@@ -403,11 +420,11 @@ TEST_F(CodeTablesRecord, BitTablesAndMasks) {
 }
 
 TEST_F(CodeTablesRecord, LegalForms) {
-  EXPECT_EQ(zrcnst->legal1_cnt, 50);
+  EXPECT_EQ(zrcnst->legal1_cnt, kLegalForms1);
   EXPECT_STREQ(zrcnst->legal1[0], "株式会社");
   EXPECT_STREQ(zrcnst->legal1[37], "大学共同利用機関法人");  // fills its 21 bytes
   EXPECT_STREQ(zrcnst->legal1[49], "有限公司");
-  EXPECT_EQ(zrcnst->legal2_cnt, 71);
+  EXPECT_EQ(zrcnst->legal2_cnt, kLegalForms2);
   EXPECT_STREQ(zrcnst->legal2[0], "更生会社");
   EXPECT_STREQ(zrcnst->legal2[45], "特定非営利活動（ＮＰＯ）法人");
   EXPECT_STREQ(zrcnst->legal2[70], "有限公司");

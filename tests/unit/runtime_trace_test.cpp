@@ -39,9 +39,14 @@ TEST_F(Trace, LineOfTheLongestLengthIsWritten) {
 }
 
 TEST_F(Trace, UnopenableFileDropsTheLine) {
+  const std::string good = dbg_path();
   zr::copy(zr00->dbg_fnm, dir.join("NO_SUCH_DIR\\DBG.LST").c_str());
   _dbg_print("dropped");
-  SUCCEED();
+  // Nothing was created for the line, and the program goes on tracing.
+  EXPECT_FALSE(std::filesystem::exists(dir.join("NO_SUCH_DIR")));
+  zr::copy(zr00->dbg_fnm, good.c_str());
+  _dbg_print("kept");
+  EXPECT_EQ(read_file(good), "kept\r\n");
 }
 
 using TraceDeath = AreasTest;

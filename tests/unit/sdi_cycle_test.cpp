@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_transport.h"
+#include "fake_service.h"
 #include "platform/desktop.h"
 #include "runtime/desktop.h"
 #include "sdi/sdi.h"
@@ -22,10 +22,10 @@ namespace {
 using qrt_test::answer;
 using qrt_test::failure;
 using qrt_test::FakeAnswer;
-using qrt_test::FakeTransport;
+using qrt_test::FakeService;
 using qrt_test::finished;
-using qrt_test::i16_bytes;
-using qrt_test::i32_bytes;
+using qrt_test::le16;
+using qrt_test::le32;
 using qrt_test::refusal;
 using qrt_test::running;
 using ::testing::ElementsAre;
@@ -177,7 +177,7 @@ const char kResult[] =
 
 // The newest-date answer: the date, the calendar's length and the calendar.
 FakeAnswer newest_answer(std::int32_t newest, const std::string& cal) {
-  return answer(i32_bytes(newest) + i32_bytes(static_cast<std::int32_t>(cal.size())) + cal);
+  return answer(le32(newest) + le32(static_cast<std::int32_t>(cal.size())) + cal);
 }
 
 // A final polling answer claiming a result longer than any message can hold.
@@ -207,7 +207,7 @@ class SdiCycleTest : public qrt_test::AreasTest {
     _sdi_dir_make();
     // A tray icon, so that the balloons are traced.
     _tray_add(this, 1, 0x83ED, nullptr, "tip");
-    net = std::make_unique<FakeTransport>();
+    net = std::make_unique<FakeService>();
   }
   void TearDown() override {
     net.reset();
@@ -217,13 +217,12 @@ class SdiCycleTest : public qrt_test::AreasTest {
 
   // A server that accepts the logon and knows the newest issue and calendar.
   void serve_logon(std::int32_t newest, const std::string& cal) {
-    std::string short_answer = i16_bytes(51) + std::string(30, ' ') + std::string(30, ' ');
+    std::string short_answer = le16(51) + std::string(30, ' ') + std::string(30, ' ');
     short_answer.replace(2, 9, "127.0.0.1");
     short_answer.replace(32, 6, "QRTSVR");
-    short_answer +=
-        std::string(1, '\0') + '\0' + '\0' + '\0' + i16_bytes(0);  // T1, byte, vup, T2, m
+    short_answer += std::string(1, '\0') + '\0' + '\0' + '\0' + le16(0);  // T1, byte, vup, T2, m
     net->on(107, answer(short_answer));
-    net->on(107, answer(i16_bytes(7)));
+    net->on(107, answer(le16(7)));
     std::string info(2437, '\0');
     qrt_test::put_i16(info, 1631, 60);
     net->on(112, answer(info));
@@ -255,7 +254,7 @@ class SdiCycleTest : public qrt_test::AreasTest {
     return false;
   }
 
-  std::unique_ptr<FakeTransport> net;
+  std::unique_ptr<FakeService> net;
   const std::string cal = calendar_text({20231222, 20240105, 20240112, 20240119});
 };
 
@@ -267,14 +266,14 @@ TEST_F(SdiCycleTest, FirstCheckStoresTheResultAndTheLastCoveredDate) {
   ASSERT_EQ(check(), 0);
 
   EXPECT_THAT(net->mids(), ElementsAre(107, 107, 112, 117, 1200, 204, 204, 204, 108));
-  EXPECT_EQ(net->requests[2].kd00, 22);
-  EXPECT_EQ(net->requests[2].text, "");
-  EXPECT_EQ(net->requests[3].kd00, 22);
-  EXPECT_EQ(net->requests[3].text, "1100");
+  EXPECT_EQ(net->sent[2].kd00, 22);
+  EXPECT_EQ(net->sent[2].text, "");
+  EXPECT_EQ(net->sent[3].kd00, 22);
+  EXPECT_EQ(net->sent[3].text, "1100");
   // No LAST_PD.FIL yet: the week before the newest issue is searched.
-  EXPECT_EQ(net->requests[4].kd00, 22);
-  EXPECT_EQ(net->requests[4].text, "2024010620240112");
-  EXPECT_EQ(net->requests[8].kd00, 22);
+  EXPECT_EQ(net->sent[4].kd00, 22);
+  EXPECT_EQ(net->sent[4].text, "2024010620240112");
+  EXPECT_EQ(net->sent[8].kd00, 22);
   EXPECT_THAT(net->sleeps, testing::Contains(500u));
 
   EXPECT_EQ(zrsdi->qrt100_svr_last_pd, 20240112);
@@ -365,14 +364,13 @@ TEST_F(SdiCycleTest, FailedRunStoresNothing) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeTransport fake;
+    FakeService fake;
     boxes.boxes.clear();
     zrsdi->dlv_type = 0;
     qrt_test::write_file(dir.join("DLV\\LAST_PD.FIL"), "20240105");
-    std::string short_answer =
-        i16_bytes(51) + std::string(60, ' ') + std::string(4, '\0') + i16_bytes(0);
+    std::string short_answer = le16(51) + std::string(60, ' ') + std::string(4, '\0') + le16(0);
     fake.on(107, answer(short_answer));
-    fake.on(107, answer(i16_bytes(7)));
+    fake.on(107, answer(le16(7)));
     fake.on(112, answer(std::string(1935, '\0')));
     fake.on(117, newest_answer(20240112, cal));
     fake.on(1200, c.run);
@@ -396,7 +394,7 @@ TEST_F(SdiCycleTest, FailedRunStoresNothing) {
 TEST_F(SdiCycleTest, UserWithoutTheTrademarkKindIsNotLoggedOn) {
   zrsdi->kind_cd[0] = 52;
   EXPECT_EQ(check(), 1);
-  EXPECT_TRUE(net->requests.empty());
+  EXPECT_TRUE(net->sent.empty());
   EXPECT_TRUE(boxes.boxes.empty());
 }
 
@@ -407,16 +405,15 @@ TEST_F(SdiCycleTest, UnusableNewestDateAnswerFailsTheCheckAndLogsOff) {
   };
   const Case cases[] = {
       {"refused", refusal("エラー")},
-      {"calendar longer than the answer", answer(i32_bytes(20240112) + i32_bytes(500) + "2024")},
+      {"calendar longer than the answer", answer(le32(20240112) + le32(500) + "2024")},
       {"too short", answer("1234")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeTransport fake;
-    std::string short_answer =
-        i16_bytes(51) + std::string(60, ' ') + std::string(4, '\0') + i16_bytes(0);
+    FakeService fake;
+    std::string short_answer = le16(51) + std::string(60, ' ') + std::string(4, '\0') + le16(0);
     fake.on(107, answer(short_answer));
-    fake.on(107, answer(i16_bytes(7)));
+    fake.on(107, answer(le16(7)));
     fake.on(112, answer(std::string(1935, '\0')));
     fake.on(117, c.newest);
     fake.on(108, answer());

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "fake_transport.h"
+#include "fake_service.h"
 #include "session/server_info.h"
 #include "test_support.h"
 
@@ -15,7 +15,7 @@ namespace {
 using qrt_test::answer;
 using qrt_test::failure;
 using qrt_test::FakeAnswer;
-using qrt_test::FakeTransport;
+using qrt_test::FakeService;
 using qrt_test::finished;
 using qrt_test::put_i16;
 using qrt_test::put_i32;
@@ -45,7 +45,7 @@ class ServerInfoTest : public qrt_test::AreasTest {
 };
 
 TEST_F(ServerInfoTest, TrademarkRecordGoesIntoTheAreasFieldByField) {
-  FakeTransport fake;
+  FakeService fake;
   std::string r = record(2437);  // the server sends the longer record; its prefix is read
   r.replace(0, 800, std::string(800, 'k'));
   r.replace(800, 800, std::string(800, 'f'));
@@ -65,9 +65,9 @@ TEST_F(ServerInfoTest, TrademarkRecordGoesIntoTheAreasFieldByField) {
 
   EXPECT_EQ(tm0930_svr_inf_net(), 0);
 
-  ASSERT_EQ(fake.requests.size(), 1u);
-  EXPECT_EQ(fake.requests[0].kd00, 22);
-  EXPECT_EQ(fake.requests[0].text, "");
+  ASSERT_EQ(fake.sent.size(), 1u);
+  EXPECT_EQ(fake.sent[0].kd00, 22);
+  EXPECT_EQ(fake.sent[0].text, "");
   const auto& inf = zr01->svr_inf;
   EXPECT_EQ(std::string(inf.db_more[7], 800), std::string(800, 'k'));  // block 9
   EXPECT_EQ(std::string(inf.db_more[3], 800), std::string(800, 'f'));  // block 5
@@ -92,7 +92,7 @@ TEST_F(ServerInfoTest, TrademarkRecordGoesIntoTheAreasFieldByField) {
 }
 
 TEST_F(ServerInfoTest, GeneralRecordSendsKindZeroAndTakesItsOwnTimeoutOffset) {
-  FakeTransport fake;
+  FakeService fake;
   std::string r = record(2466);
   r.replace(0, 800, std::string(800, 'a'));
   put_i16(r, 1641, 45);
@@ -100,7 +100,7 @@ TEST_F(ServerInfoTest, GeneralRecordSendsKindZeroAndTakesItsOwnTimeoutOffset) {
 
   EXPECT_EQ(zr0930_svr_inf_net(), 0);
 
-  EXPECT_EQ(fake.requests.at(0).kd00, 0);
+  EXPECT_EQ(fake.sent.at(0).kd00, 0);
   EXPECT_EQ(zr00->recv_timeout, 45);
   EXPECT_EQ(std::string(zr01->svr_inf.db_first, 800), std::string(800, 'a'));
   EXPECT_EQ(zr01->svr_inf.db_more[7][0], '\0');
@@ -121,7 +121,7 @@ TEST_F(ServerInfoTest, IncompleteAnswerLeavesTheKeptValues) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeTransport fake;
+    FakeService fake;
     zr00->recv_timeout = 25;
     zr01->disp_max = 0;
     fake.on(kMidServerInfo, c.answer);
@@ -132,7 +132,7 @@ TEST_F(ServerInfoTest, IncompleteAnswerLeavesTheKeptValues) {
 }
 
 TEST_F(ServerInfoTest, ThrVariantsKeepTheBlockAndCheckTheEndValue) {
-  FakeTransport fake;
+  FakeService fake;
   std::string r = record(2466);
   r.replace(1604, 506, std::string(506, 'b'));
   put_i32(r, 2462, 12345);
@@ -143,19 +143,19 @@ TEST_F(ServerInfoTest, ThrVariantsKeepTheBlockAndCheckTheEndValue) {
   fake.on(kMidServerInfo, answer(t));
 
   EXPECT_EQ(zr0930_svr_inf_thr(), 0);
-  EXPECT_EQ(fake.requests.at(0).kd00, 0);
+  EXPECT_EQ(fake.sent.at(0).kd00, 0);
   EXPECT_STREQ(zrwork->rtn_nm, "server_inf_get");
   ASSERT_NE(zr01->svr_inf.thr_blk, nullptr);
   EXPECT_EQ(std::string(static_cast<char*>(zr01->svr_inf.thr_blk), 506), std::string(506, 'b'));
 
   EXPECT_EQ(tm0930_svr_inf_thr(), 0);
-  EXPECT_EQ(fake.requests.at(1).kd00, 22);
+  EXPECT_EQ(fake.sent.at(1).kd00, 22);
   EXPECT_EQ(std::string(static_cast<char*>(zr01->svr_inf.thr_blk), 506), std::string(506, 'c'));
   EXPECT_EQ(std::string(zr01->svr_inf.db_more[7], 4), t.substr(0, 4));  // block 9
 }
 
 TEST_F(ServerInfoTest, ThrRefusalReturnsMinusOne) {
-  FakeTransport fake;
+  FakeService fake;
   fake.on(kMidServerInfo, refusal("拒否"));
   EXPECT_EQ(zr0930_svr_inf_thr(), -1);
 }
@@ -179,7 +179,7 @@ TEST_F(ServerInfoTest, ThrRecordWithoutItsEndValueEndsTheProgram) {
     EXPECT_EXIT(
         {
           zr_message_box_handler(print_box);
-          FakeTransport fake;
+          FakeService fake;
           fake.on(kMidServerInfo, answer(record(c.size)));
           c.fetch();
         },
@@ -189,11 +189,11 @@ TEST_F(ServerInfoTest, ThrRecordWithoutItsEndValueEndsTheProgram) {
 
 TEST_F(ServerInfoTest, UpdateInformationIsCopiedAsOneBlock) {
   zrwork->kd_1 = 22;
-  FakeTransport fake;
+  FakeService fake;
   fake.on(113, answer(record(9658)));
   fake.on(113, refusal("なし"));
   EXPECT_EQ(zr0930_update_info(), 0);
-  EXPECT_EQ(fake.requests.at(0).kd00, 22);
+  EXPECT_EQ(fake.sent.at(0).kd00, 22);
   EXPECT_EQ(std::string(zr01->svr_inf.upd_inf, 9658), record(9658));
 
   EXPECT_EQ(zr0930_update_info(), -1);
@@ -213,14 +213,14 @@ TEST_F(ServerInfoTest, ServerMessageIsCutTo1999Bytes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.length);
     zrwork->kd_1 = 22;
-    FakeTransport fake;
+    FakeService fake;
     std::string text = std::string(c.sent, 'm');
-    fake.on(55, answer(qrt_test::i32_bytes(c.length) + text));
+    fake.on(55, answer(qrt_test::le32(c.length) + text));
     char out[2000];
     std::memset(out, 'x', sizeof out);
     EXPECT_EQ(zr0930_emc_info(out), c.expected);
     EXPECT_EQ(std::string(out), text.substr(0, static_cast<std::size_t>(c.expected)));
-    EXPECT_EQ(fake.requests.at(0).kd00, 22);
+    EXPECT_EQ(fake.sent.at(0).kd00, 22);
   }
 }
 

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "session/envelope.h"
-#include "session_fake.h"
+#include "fake_service.h"
 #include "test_support.h"
 
 namespace {
 
-using session_fake::FakeService;
+using qrt_test::FakeService;
 
 class SessionEnvelopeTest : public qrt_test::AreasTest {};
 
@@ -89,6 +89,7 @@ TEST_F(SessionEnvelopeTest, PasswordsAreMaskedWithAsterisksOfTheSameLength) {
 
 TEST_F(SessionEnvelopeTest, RequestHeaderIsFilledFromTheArgumentsAndTheLength) {
   FakeService svc;
+  svc.unscripted = qrt_test::FakeAnswer{};  // sts 0 without data
   zrwork->p_msg->data[0] = 'z';
   zrwork->mlng = 0;
   EXPECT_EQ(zr0930_msg_request(22, 108), 0);
@@ -269,7 +270,7 @@ TEST_F(SessionEnvelopeTest, CachedRequestRefusesLongRequestsAndRunningProcesses)
   EXPECT_EXIT(
       {
         FakeService svc;
-        svc.answer({0, 0, 204, ""});
+        svc.answer(qrt_test::running(""));
         zrwork->mlng = 0;
         zr0930_msg_request2(22, 117);
         std::fprintf(stderr, "returned");
@@ -279,32 +280,20 @@ TEST_F(SessionEnvelopeTest, CachedRequestRefusesLongRequestsAndRunningProcesses)
 
 // ---- polling -----------------------------------------------------------------------
 
-std::vector<std::uint32_t>* g_pauses = nullptr;
-void record_pause(std::uint32_t ms) { g_pauses->push_back(ms); }
-
 class SessionPollTest : public qrt_test::AreasTest {
  protected:
   void SetUp() override {
     AreasTest::SetUp();
     zrwork->kd_1 = 22;
-    g_pauses = &pauses;
-    previous = zr_session_sleep_handler(record_pause);
   }
-  void TearDown() override {
-    zr_session_sleep_handler(previous);
-    g_pauses = nullptr;
-    AreasTest::TearDown();
-  }
-  std::vector<std::uint32_t> pauses;
-  ZR_SLEEP_FN previous = nullptr;
 };
 
 TEST_F(SessionPollTest, PollsUntilTheProcessReportsItsEnd) {
   FakeService svc;
-  for (int i = 0; i < 4; ++i) svc.answer({0, 0, 204, session_fake::cstr("running")});
-  svc.answer({0, 0, 203, session_fake::cstr("done")});
+  for (int i = 0; i < 4; ++i) svc.answer(qrt_test::running("running"));
+  svc.answer(qrt_test::with_kind(203, qrt_test::answer(qrt_test::cstr("done"))));
   EXPECT_EQ(zr0930_krkr_proc(1, 2000), 0);
-  EXPECT_EQ(pauses, (std::vector<std::uint32_t>{500, 500, 500, 2000}));
+  EXPECT_EQ(svc.sleeps, (std::vector<std::uint32_t>{500, 500, 500, 2000}));
   ASSERT_EQ(svc.sent.size(), 5u);
   for (const auto& r : svc.sent) {
     EXPECT_EQ(r.mid, 204);
@@ -318,18 +307,18 @@ TEST_F(SessionPollTest, PollsUntilTheProcessReportsItsEnd) {
 
 TEST_F(SessionPollTest, AServerFailureEndsThePollingAndIsShown) {
   FakeService svc;
-  svc.answer({0, 0, 204, session_fake::cstr("running")});
+  svc.answer(qrt_test::running("running"));
   svc.answer_text(-1, "検索処理でエラーが発生しました。");
   EXPECT_EQ(zr0930_krkr_proc(1, 2000), -1);
   EXPECT_EQ(svc.sent.size(), 2u);
-  EXPECT_EQ(pauses, (std::vector<std::uint32_t>{500}));
+  EXPECT_EQ(svc.sleeps, (std::vector<std::uint32_t>{500}));
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].text, "検索処理でエラーが発生しました。");
 }
 
 TEST_F(SessionPollTest, AFailedExchangeEndsThePolling) {
   FakeService svc;
-  svc.answer({0, 0, 204, session_fake::cstr("running")});
+  svc.answer(qrt_test::running("running"));
   svc.fail(-1);
   EXPECT_EQ(zr0930_krkr_proc(0, 100), -1);
   EXPECT_EQ(svc.sent.size(), 2u);

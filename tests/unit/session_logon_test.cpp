@@ -8,26 +8,24 @@
 
 #include "connection.h"
 #include "session/logon.h"
-#include "session_fake.h"
+#include "fake_service.h"
 #include "test_support.h"
 
 namespace {
 
-using session_fake::cstr;
-using session_fake::FakeAnswer;
-using session_fake::FakeService;
-using session_fake::le16;
-using session_fake::le32;
-using session_fake::padded;
-
-std::vector<std::uint32_t>* g_pauses = nullptr;
-void record_pause(std::uint32_t ms) { g_pauses->push_back(ms); }
+using qrt_test::cstr;
+using qrt_test::FakeAnswer;
+using qrt_test::FakeService;
+using qrt_test::le16;
+using qrt_test::le32;
+using qrt_test::padded;
 
 class SessionLogonTest : public qrt_test::AreasTest {
  protected:
   void SetUp() override {
     AreasTest::SetUp();
     svc.install();
+    svc.unscripted = qrt_test::FakeAnswer{};  // sts 0 without data
     std::filesystem::create_directories(dir.path() / "USER");
     zr00->sys_kd = 2;
     zr00->ver_no = 120;
@@ -45,12 +43,8 @@ class SessionLogonTest : public qrt_test::AreasTest {
     zr00->ssl_use = 0;
     zr00->retry_count = 10;
     zr00->retry_interval = 500;
-    g_pauses = &pauses;
-    previous_sleep = zr_session_sleep_handler(record_pause);
   }
   void TearDown() override {
-    zr_session_sleep_handler(previous_sleep);
-    g_pauses = nullptr;
     svc.uninstall();
     AreasTest::TearDown();
   }
@@ -74,8 +68,6 @@ class SessionLogonTest : public qrt_test::AreasTest {
   }
 
   FakeService svc{false};
-  std::vector<std::uint32_t> pauses;
-  ZR_SLEEP_FN previous_sleep = nullptr;
 };
 
 std::string user_master(const std::vector<int>& kinds, int announced = -1) {
@@ -149,7 +141,7 @@ TEST_F(SessionLogonTest, UserCheckFailuresWithoutMessage) {
   };
   for (const auto& c : cases) {
     svc.sent.clear();
-    svc.answers.clear();
+    svc.queued.clear();
     zrconn->user_ok = 1;
     zr::copy(zr01->user_id, c.id);
     zr::copy(zr01->user_pass, c.pass);
@@ -311,7 +303,7 @@ TEST_F(SessionLogonTest, BackgroundLogonSendsTheFullTextAndKeepsTheSession) {
   EXPECT_EQ(svc.sent[1].host, "db");
   EXPECT_EQ(svc.sent[1].ua_p, 0);
   EXPECT_EQ(zr01->ua_l, 0x1234);
-  EXPECT_EQ(pauses, (std::vector<std::uint32_t>{1000}));
+  EXPECT_EQ(svc.sleeps, (std::vector<std::uint32_t>{1000}));
 }
 
 TEST_F(SessionLogonTest, BackgroundLogonResults) {
@@ -322,20 +314,17 @@ TEST_F(SessionLogonTest, BackgroundLogonResults) {
     int result;
     const char* trace;
   } cases[] = {
-      {"sts -4 counts as success", true, {0, -4, -1, le16(7)}, 0, nullptr},
-      {"refused", true, {0, -1, -1, cstr("停止中")}, -1, "【ログオンエラー】 停止中"},
-      {"session elsewhere -2", true, {0, -2, -1, cstr("x")}, -1, "既にログオンされています。"},
-      {"session elsewhere -3", true, {0, -3, -1, cstr("x")}, -1, "既にログオンされています。"},
-      {"exchange failed",
-       true,
-       {-1, 0, -1, "connect failed"},
-       -1,
+      {"sts -4 counts as success", true, qrt_test::answer(le16(7), -4), 0, nullptr},
+      {"refused", true, qrt_test::refusal("停止中"), -1, "【ログオンエラー】 停止中"},
+      {"session elsewhere -2", true, qrt_test::refusal("x", -2), -1, "既にログオンされています。"},
+      {"session elsewhere -3", true, qrt_test::refusal("x", -3), -1, "既にログオンされています。"},
+      {"exchange failed", true, qrt_test::failure(-1, "connect failed"), -1,
        "【ログオンエラー】 connect failed"},
       {"kind not in the list", false, {}, 1, nullptr},
   };
   for (const auto& c : cases) {
     svc.sent.clear();
-    svc.answers.clear();
+    svc.queued.clear();
     zr01->ua_l = 0;
     zrsdi->kind_cd[0] = c.kind ? 51 : 22;
     zrsdi->kind_cnt = 1;
@@ -350,7 +339,7 @@ TEST_F(SessionLogonTest, BackgroundLogonResults) {
     }
   }
   // The short logon failing is result 1.
-  svc.answers.clear();
+  svc.queued.clear();
   zrsdi->kind_cd[0] = 51;
   for (int i = 0; i < 3; ++i) svc.fail();
   EXPECT_EQ(logon_bkg(), 1);
