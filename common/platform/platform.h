@@ -39,6 +39,10 @@ int computer_name(char* buf, std::size_t cap);
 bool search_exe(const char* file_name, char* out, std::size_t cap);
 // Initialises the OLE/COM libraries for this thread.
 bool ole_init();
+// Starts a program as a new process: no command line, no inherited handles,
+// this process's environment and current directory, a normal window. The
+// caller neither waits for it nor keeps a handle. 0, or the system's error code.
+std::uint32_t start_process(const char* path);
 
 // ---- platform probe ----------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -111,6 +112,14 @@ bool search_exe(const char* file_name, char* out, std::size_t cap) {
 }
 
 bool ole_init() { return true; }
+
+std::uint32_t start_process(const char* path) {
+  const std::string file = native_path(path);
+  char* argv[] = {const_cast<char*>(file.c_str()), nullptr};
+  pid_t pid = 0;
+  int e = posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv, environ);
+  return e == 0 ? 0 : static_cast<std::uint32_t>(e);
+}
 
 // ---- platform probe ----------------------------------------------------------
 

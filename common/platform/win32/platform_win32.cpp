@@ -66,6 +66,19 @@ bool search_exe(const char* file_name, char* out, std::size_t cap) {
 
 bool ole_init() { return SUCCEEDED(OleInitialize(nullptr)); }
 
+std::uint32_t start_process(const char* path) {
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return GetLastError();
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return 0;
+}
+
 // ---- platform probe ----------------------------------------------------------
 
 OsVersion os_version() {
