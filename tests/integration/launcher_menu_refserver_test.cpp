@@ -83,13 +83,7 @@ class LauncherMenuRefServer : public qrt_test::AreasTest {
     zr::copy(zr01->http_host_nm, "h1.example");
     zr::copy(zr01->http_obj_nm, "QRTSVR");
     zrconn->vup_use = 1;
-    zr00->proxy_use = 1;
-    zr::copy(zr00->http_proxy_host, "127.0.0.1");
-    zr00->http_proxy_port = static_cast<std::uint16_t>(server.port());
-    zr00->retry_count = 1;
-    zr00->retry_interval = 10;
-    zwsock_initial();
-    zr00->msg_fn = zwsock_phmsg;
+    qrt_test::post_through(server);
     qrt_test::write_file(dir.join("QRT100.EXE"), "THE OLD CHECKER");
   }
   void account(const char* user, const char* pass) {

@@ -68,14 +68,7 @@ class SessionRefServerTest : public qrt_test::AreasTest {
     zr::copy(zr01->http_host_nm, zrconn->host_nm[0]);  // as the settings reader leaves them
     zr::copy(zr01->http_obj_nm, zrconn->obj_nm);
     zrconn->vup_sno = 1;
-    zr00->ssl_use = 0;
-    zr00->proxy_use = 1;
-    zr::copy(zr00->http_proxy_host, "127.0.0.1");
-    zr00->http_proxy_port = static_cast<std::uint16_t>(server.port());
-    zr00->retry_count = 1;
-    zr00->retry_interval = 10;
-    zwsock_initial();
-    zr00->msg_fn = zwsock_phmsg;
+    qrt_test::post_through(server);
     previous_sleep = zr_session_sleep_handler(no_pause);
   }
   void TearDown() override {

@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+
+#include "zrlib.h"
 #include <fstream>
 #include <sstream>
 
@@ -139,5 +141,16 @@ RefServer::~RefServer() {
 }
 
 std::string RefServer::log() const { return utf8_to_sjis(slurp(dir_ + "/log.txt")); }
+
+void post_through(const RefServer& server) {
+  zr00->ssl_use = 0;
+  zr00->proxy_use = 1;
+  zr::copy(zr00->http_proxy_host, "127.0.0.1");
+  zr00->http_proxy_port = static_cast<std::uint16_t>(server.port());
+  zr00->retry_count = 1;
+  zr00->retry_interval = 10;
+  zwsock_initial();
+  zr00->msg_fn = zwsock_phmsg;
+}
 
 }  // namespace qrt_test

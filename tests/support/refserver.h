@@ -35,4 +35,8 @@ class RefServer {
              const std::string& key_file);
 };
 
+// Points the plain tunnel at the server, reached as the HTTP proxy (the hosts
+// named in the requests are only recorded), with one quick retry.
+void post_through(const RefServer& server);
+
 }  // namespace qrt_test
