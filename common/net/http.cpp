@@ -131,6 +131,12 @@ void answer_status_check(int m) {
 
 Challenge make_auth_line(const char* hdr, int status, const char** why) {
   *why = nullptr;
+  if (status == 401 && !zr00->proxy_use) {
+    // The stored credentials are the proxy's: without a proxy a server's
+    // challenge would only collect them.
+    _dbg_print("server challenge (401) without a proxy: the proxy's credentials are not sent");
+    return Challenge::kCannot;
+  }
   int scheme = auth_scheme(hdr, status);
   if (scheme == 0) {
     _dbg_print("Authenticate HDR not found");
