@@ -485,7 +485,7 @@ void zrnet_msg_fn_install(bool startup) {
   if (startup && zrconn->socks_use) {
     zr00->proxy_use = 0;
     zrconn->http_use = 0;
-    zr00->msg_fn = zwsock_phmsg;
+    zr00->msg_fn = zr00->ssl_use ? zwsock_phmsg_ssl : zwsock_phmsg;
   }
 }
 
