@@ -93,8 +93,7 @@ int svc_connect(int kind_idx) {
 
   AnswerReader in = AnswerReader::current();
   zrwork->kd_3 = in.i16();
-  in.field(zrconn->cur_host, sizeof zrconn->cur_host, 30);
-  _null_set(zrconn->cur_host, 30);
+  zr_session::read_server_host(in);
   in.field(zrconn->cur_obj, sizeof zrconn->cur_obj, 30);
   _null_set(zrconn->cur_obj, 30);
   std::string skipped;

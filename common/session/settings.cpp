@@ -253,7 +253,20 @@ class IniText {
     int n = zr::vformat(buf, sizeof buf, fmt, ap);
     va_end(ap);
     if (n < 0) return;
-    text_.append(buf, static_cast<std::size_t>(n) < sizeof buf ? n : sizeof buf - 1);
+    std::size_t len = static_cast<std::size_t>(n) < sizeof buf ? n : sizeof buf - 1;
+    // A value never carries a control byte into the file: a CR or LF would
+    // start a line of its own. The line ends before the first one.
+    for (std::size_t i = 0; i < len; ++i) {
+      const auto c = static_cast<unsigned char>(buf[i]);
+      if (c < 0x20 || c == 0x7F) {
+        buf[i] = '\0';
+        _dbg_print("ZORAX.INI: control byte 0x%02X in a value, the line ends before it: %s", c,
+                   buf);
+        len = i;
+        break;
+      }
+    }
+    text_.append(buf, len);
     text_ += "\r\n";
   }
   void on_off(const char* key, bool on) { line("%-20s%s", key, on ? "ON" : "OFF"); }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -456,6 +457,29 @@ TEST_F(SettingsFilesTest, MissingShortOrLongAccountFiles) {
   uid_fil_read();
   EXPECT_EQ(std::string(zr01->user_id).size(), 8u);
   EXPECT_EQ(std::string(zr01->user_pass).size(), 8u);
+}
+
+// A value never brings a control byte into the file: the line ends before it,
+// so no value can add a line (such as one that turns certificate checks off).
+TEST_F(SettingsFilesTest, WriterNeverWritesAControlByteIntoAValue) {
+  std::filesystem::create_directories(dir.path() / "USER");
+  zrconn->host_cnt = 2;
+  zr::copy(zrconn->host_nm[0], "www1.example.jp");
+  zr::copy(zrconn->host_nm[1], "evil\r\nSSL_CERT_IGNORE     ON");
+  zr::copy(zrconn->obj_nm, "/qrt\tOBJ\x01");
+  zr00->ssl_use = 1;
+  zrnet_ini_write();
+  const std::vector<std::string> lines = read_lines(ini());
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[2], "ホスト名            www1.example.jp");
+  EXPECT_EQ(lines[3], "ホスト名            evil");
+  EXPECT_EQ(lines[4], "オブジェクト名      /qrt");
+  for (const std::string& l : lines) {
+    EXPECT_EQ(l.find("SSL_CERT_IGNORE"), std::string::npos) << l;
+    for (char c : l) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << l;
+  }
+  ASSERT_EQ(zrnet_ini_read(), 0);
+  EXPECT_EQ(zr00->ssl_cert_ign, 0);
 }
 
 }  // namespace
