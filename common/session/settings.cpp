@@ -158,12 +158,32 @@ void proxy_line(const char* value, const char* line) {
   zr00->http_proxy_port = zrconn->pxy_port;
 }
 
+// SSL_CERT_IGNORE turns certificate checks off, so it is read strictly: the
+// exact key, blanks up to the value column, then exactly "ON". Anything else is
+// OFF; a line that is not a clean ON or OFF is traced.
+void cert_ignore_line(const char* line) {
+  const std::size_t key_len = std::strlen(zrnet::kCertIgnoreKey);
+  const std::size_t len = std::strlen(line);
+  bool key_exact = len >= static_cast<std::size_t>(kValueColumn);
+  for (std::size_t i = key_len; key_exact && i < static_cast<std::size_t>(kValueColumn); ++i)
+    key_exact = line[i] == ' ';
+  const char* v = key_exact ? line + kValueColumn : "";
+  zr00->ssl_cert_ign = key_exact && std::strcmp(v, "ON") == 0 ? 1 : 0;
+  if (!zr00->ssl_cert_ign && !(key_exact && std::strcmp(v, "OFF") == 0))
+    _dbg_print("ZORAX.INI: %s is ON only with exactly ON at byte %d, taken as OFF: %s",
+               zrnet::kCertIgnoreKey, kValueColumn, line);
+}
+
 void apply_line(const char* line) {
   if (line[0] == ' ' || line[0] == '\t' || line[0] == '/' || line[0] == ';') return;  // comment
   Key key = key_of(line);
   if (key == Key::kNone) return;
   if (key == Key::kUserWork) {
     user_work_line(line);
+    return;
+  }
+  if (key == Key::kCertIgnore) {
+    cert_ignore_line(line);
     return;
   }
   // A key line that ends before the value column carries no value; it is
@@ -233,9 +253,6 @@ void apply_line(const char* line) {
       break;
     case Key::kProxyAuthFirst:
       zr00->pxy_auth1st = on_off(v);
-      break;
-    case Key::kCertIgnore:
-      zr00->ssl_cert_ign = on_off(v);
       break;
     default:
       break;

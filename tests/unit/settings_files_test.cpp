@@ -119,21 +119,41 @@ TEST_F(SettingsFilesTest, ReadsEveryKeyAndWritesTheSameFileBack) {
 }
 
 TEST_F(SettingsFilesTest, CertificateKeyIsReadAndWrittenOnlyWhenSet) {
+  // The key turns certificate checks off: only the exact key with exactly ON at
+  // byte 20 sets it; any other line with its name is OFF and traced.
   struct Case {
     const char* line;  // the key line added to the full file, or empty
     bool set;
+    bool traced;
   } cases[] = {
-      {"SSL_CERT_IGNORE     ON", true},
-      {"SSL_CERT_IGNORE     OFF", false},
-      {"", false},
+      {"SSL_CERT_IGNORE     ON", true, false},
+      {"SSL_CERT_IGNORE     OFF", false, false},
+      {"", false, false},
+      {"SSL_CERT_IGNORE     YES", false, true},
+      {"SSL_CERT_IGNORE     on", false, true},
+      {"SSL_CERT_IGNORE     ON ", false, true},
+      {"SSL_CERT_IGNORE     ONLY", false, true},
+      {"SSL_CERT_IGNORE     ", false, true},
+      {"SSL_CERT_IGNORE_ALL ON", false, true},
+      {"SSL_CERT_IGNORE\t\t\t\t\tON", false, true},
+      {"SSL_CERT_IGNORE      ON", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     std::vector<std::string> input = kFullFile;
     if (c.line[0]) input.push_back(c.line);
     write_file(ini(), crlf(input));
+    std::remove(dbg_path().c_str());
     ASSERT_EQ(zrnet_ini_read(), 0);
     EXPECT_EQ(zr00->ssl_cert_ign != 0, c.set);
+    const std::vector<std::string> t = trace();
+    const bool traced = std::any_of(t.begin(), t.end(), [&](const std::string& l) {
+      return l == std::string(
+                      "ZORAX.INI: SSL_CERT_IGNORE is ON only with exactly ON at byte 20, "
+                      "taken as OFF: ") +
+                      c.line;
+    });
+    EXPECT_EQ(traced, c.traced);
     ASSERT_EQ(zrnet_ini_write(), 0);
     std::vector<std::string> expected = kFullFile;
     if (c.set) expected.push_back("SSL_CERT_IGNORE     ON");
