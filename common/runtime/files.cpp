@@ -185,9 +185,16 @@ std::size_t _fread(void* buf, std::size_t size, std::size_t count, std::FILE* fp
   return n;
 }
 
-int fread_txt(char* buf, int cap, std::FILE* fp) {
+namespace {
+
+// One text line (see fread_txt). With cut set, a line that does not fit is
+// cut on a character boundary, the rest of it is skipped and *cut is set;
+// without it, a line that does not fit is the file table's length report.
+int read_text_line(char* buf, int cap, std::FILE* fp, bool* cut) {
   require_slot(fp, ZR_IO_FREAD);
   int len = 0;
+  bool pending_lead = false;  // the last byte kept starts a two-byte character
+  bool skipping = false;
   buf[0] = '\0';
   for (;;) {
     int c = std::getc(fp);
@@ -206,7 +213,17 @@ int fread_txt(char* buf, int cap, std::FILE* fp) {
       if (len > 0) break;
       continue;
     }
+    if (skipping) continue;
+    if (cut && len == cap - 1) {
+      // The line does not fit: keep what does, without a lead byte whose
+      // second byte is lost, and skip the rest of the line.
+      if (pending_lead) --len;
+      *cut = true;
+      skipping = true;
+      continue;
+    }
     buf[len++] = static_cast<char>(c);
+    pending_lead = !pending_lead && ((c >= 0x81 && c <= 0x9F) || c >= 0xE0);
     if (len >= cap) {
       buf[cap - 1] = '\0';
       zr::copy(zrwork->mes_buf, "fread_txt read length over");
@@ -215,6 +232,15 @@ int fread_txt(char* buf, int cap, std::FILE* fp) {
   }
   buf[len] = '\0';
   return len;
+}
+
+}  // namespace
+
+int fread_txt(char* buf, int cap, std::FILE* fp) { return read_text_line(buf, cap, fp, nullptr); }
+
+int zr_fread_txt_cut(char* buf, int cap, std::FILE* fp, bool* cut) {
+  *cut = false;
+  return read_text_line(buf, cap, fp, cut);
 }
 
 int _fwrite(const void* buf, std::size_t size, std::size_t count, std::FILE* fp) {

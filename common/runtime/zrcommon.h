@@ -41,6 +41,10 @@ ZR_API std::FILE* _fopen_ext(const char* name, const char* mode);
 ZR_API int _fclose(std::FILE* fp);
 ZR_API std::size_t _fread(void* buf, std::size_t size, std::size_t count, std::FILE* fp);
 ZR_API int fread_txt(char* buf, int cap, std::FILE* fp);
+// fread_txt for files that hold text from outside (the server's results and
+// calendar): a line that does not fit is cut to cap - 1 bytes on a character
+// boundary and the rest of it is skipped; *cut tells the caller to trace it.
+int zr_fread_txt_cut(char* buf, int cap, std::FILE* fp, bool* cut);
 ZR_API int _fwrite(const void* buf, std::size_t size, std::size_t count, std::FILE* fp);
 ZR_API int _fseek(std::FILE* fp, long offset, int origin);
 ZR_API long _ftell(std::FILE* fp);

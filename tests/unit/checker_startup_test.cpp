@@ -104,6 +104,19 @@ TEST_F(CheckerStartupTest, PreparesFoldersLogsAndTheControlBlock) {
   EXPECT_EQ(g_sleeps, 0);  // no launcher to replace
 }
 
+// The start-up reads the stored results (retention cleanup): a result with an
+// over-long line, as the server may send one, does not stop the program.
+TEST_F(CheckerStartupTest, ResultWithAnOverlongLineDoesNotStopTheStartUp) {
+  write_file(dir.join("DLV\\RESULT\\LIST_NO.FIL"),
+             "[COMMON]\r\nlist_no_f=1\r\nlist_no_t=1\r\nlist_no_cnt=1\r\n");
+  write_file(dir.join("DLV\\RESULT\\00001.FIL"),
+             "[LIST]\r\nrslt_cnt=1\r\nsdi_date=2024/05/01\r\n[00001]\r\nexp_nm=" +
+                 std::string(70000, 'e') + "\r\n");
+  ASSERT_EQ(checker::startup_body(), 0);
+  EXPECT_EQ(checker::state().ctrl[checker::kRunSts], 1);
+  EXPECT_TRUE(fs::exists(dir.join("DLV\\RESULT\\00001.FIL"))) << "a recent result is kept";
+}
+
 TEST_F(CheckerStartupTest, SecondCheckerIsRefused) {
   void* other = _shm_create("QRT100", 30);
   ASSERT_NE(other, nullptr);

@@ -82,6 +82,23 @@ TEST_F(FileTable, TextLinesSkipEmptyLinesAndStopAtTheEndMark) {
   }
 }
 
+// The reader for the server's text files cuts a line that does not fit, never
+// in the middle of a two-byte character, and goes on with the next line.
+TEST_F(FileTable, LineReaderForOutsideTextCutsLongLines) {
+  std::string path = dir.join("LINES.TXT");
+  write_file(path,
+             "ABC\x95\x5C"
+             "DEF\r\nAB\x95\x5C\r\nXYZW\r\nQ");
+  std::FILE* fp = _fopen(path.c_str(), "rb");
+  char buf[5];
+  std::vector<std::pair<std::string, bool>> got;
+  bool cut = false;
+  while (zr_fread_txt_cut(buf, sizeof buf, fp, &cut) > 0) got.emplace_back(buf, cut);
+  _fclose(fp);
+  EXPECT_EQ(got, (std::vector<std::pair<std::string, bool>>{
+                     {"ABC", true}, {"AB\x95\x5C", false}, {"XYZW", false}, {"Q", false}}));
+}
+
 TEST_F(FileTable, ReadWriteSeekAndSize) {
   std::string path = dir.join("DATA.BIN");
   std::FILE* fp = _fopen(path.c_str(), "wb");

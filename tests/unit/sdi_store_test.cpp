@@ -232,13 +232,66 @@ TEST_F(SdiCalendarTest, MoreThan240DatesFillTheCalendarOnly) {
   EXPECT_TRUE(traced("60 issue dates beyond 240 dropped"));
 }
 
-TEST_F(SdiCalendarTest, MissingFileOrOverlongLineEndsTheProcess) {
+// A missing calendar is an I/O failure report; an over-long line (the file is
+// the server's text) is cut with a trace line and the dates after it are read.
+TEST_F(SdiCalendarTest, MissingFileEndsTheProcessAnOverlongLineIsCut) {
   EXPECT_EXIT(_sdi_update_tm_read(20240117), ::testing::ExitedWithCode(0), "");
   write_file(update_tm(), "20240105" + std::string(246, ' ') + "\r\n");  // 254 bytes: fits
   _sdi_update_tm_read(20240117);
   EXPECT_EQ(calendar(), (std::vector<std::int32_t>{20240105}));
-  write_file(update_tm(), "20240105" + std::string(247, ' ') + "\r\n");
-  EXPECT_EXIT(_sdi_update_tm_read(20240117), ::testing::ExitedWithCode(0), "");
+  EXPECT_FALSE(traced("UPDATE_TM: line longer"));
+  write_file(update_tm(), "20240105" + std::string(247, ' ') + "\r\n" + "20240112" +
+                              std::string(100000, 'x') + "\r\n20240119          20240119\r\n");
+  _sdi_update_tm_read(20240117);
+  EXPECT_EQ(calendar(), (std::vector<std::int32_t>{20240105, 20240112, 20240119}));
+  EXPECT_TRUE(traced("UPDATE_TM: line longer than 254 bytes, cut"));
+}
+
+// The writer of the calendar and of the result files keeps every line within
+// what the readers take (254 and 599 bytes); other lines stay byte for byte.
+TEST_F(SdiCalendarTest, WritersCutOverlongLines) {
+  std::string two_byte;
+  for (int i = 0; i < 400; ++i) two_byte += "表";
+  const std::string calendar_text = "20240105          20240105\r\n20240112" +
+                                    std::string(500, 'x') + "\r\n20240119\n" + two_byte;
+  _sdi_update_tm_write(calendar_text.data(), static_cast<std::int32_t>(calendar_text.size()));
+  std::string kept_two_byte;
+  for (int i = 0; i < 127; ++i) kept_two_byte += "表";
+  EXPECT_EQ(read_file(update_tm()), "20240105          20240105\r\n20240112" +
+                                        std::string(246, 'x') + "\r\n20240119\n" + kept_two_byte);
+  EXPECT_TRUE(traced("UPDATE_TM: 2 lines longer than 254 bytes cut"));
+
+  const std::string result =
+      "[LIST]\r\nrslt_cnt=1\r\n[00001]\r\nexp_nm=" + std::string(5000, 'e') + "\r\ninq_cnt=7\r\n";
+  _sdi_result_write(1, result.data(), static_cast<std::int32_t>(result.size()));
+  EXPECT_EQ(read_file(in_result("00001.FIL")), "[LIST]\r\nrslt_cnt=1\r\n[00001]\r\nexp_nm=" +
+                                                   std::string(599 - 7, 'e') + "\r\ninq_cnt=7\r\n");
+}
+
+// A result file with an over-long line (the server's text, stored before the
+// writer bounded it, or put there by hand) loads with the line cut; the values
+// after it are read, and the program goes on.
+TEST_F(SdiStoreTest, ResultWithOverlongLinesLoads) {
+  write_file(in_result("00001.FIL"),
+             "[LIST]\r\nrslt_cnt=2\r\nsdi_date=2024/01/12\r\n[00001]\r\n"
+             "exp_nm=" +
+                 std::string(100000, 'e') + "\r\ninq_cnt=7\r\n[00002]\r\ninq_cnt=3\r\n");
+  write_file(in_result("00001_VWD.FIL"),
+             "[00001]\r\n;" + std::string(100000, 'c') + "\r\nvwd_fg=1\r\n");
+  _sdi_result_read(1);
+  EXPECT_EQ(+zrsdi->rslt_cnt, 2);
+  EXPECT_STREQ(zrsdi->sdi_date, "2024/01/12");
+  EXPECT_EQ(std::string(zrsdi->rslt[0].exp_nm), std::string(68, 'e'));
+  EXPECT_EQ(+zrsdi->rslt[0].inq_cnt, 7);
+  EXPECT_EQ(+zrsdi->rslt[1].inq_cnt, 3);
+  EXPECT_EQ(+zrsdi->rslt[0].vwd_fg, 1);
+  EXPECT_TRUE(traced("_config_read line longer than 599 bytes, cut"));
+  // Storing the viewed flags loads the old file as a document first.
+  zrsdi->rslt[1].vwd_fg = 1;
+  _sdi_vwd_write(1);
+  EXPECT_TRUE(traced("_config_open line longer than 499 bytes, cut"));
+  _sdi_result_read(1);
+  EXPECT_EQ(+zrsdi->rslt[1].vwd_fg, 1);
 }
 
 TEST_F(SdiStoreTest, SinglePurposeFiles) {
