@@ -41,8 +41,11 @@ Path list_no_path() { return inst_path("DLV\\RESULT\\LIST_NO.FIL"); }
 Path result_path(std::int32_t n) { return inst_path("DLV\\RESULT\\%05d.FIL", n); }
 Path vwd_path(std::int32_t n) { return inst_path("DLV\\RESULT\\%05d_VWD.FIL", n); }
 
-// The number after n in the circular order 1 ... 99999.
-std::int32_t next_no(std::int32_t n) { return n + 1 == kResultNoMax + 1 ? 1 : n + 1; }
+// The number after n in the circular order 1 ... 99999 (1 after anything
+// outside it).
+std::int32_t next_no(std::int32_t n) { return n >= 1 && n < kResultNoMax ? n + 1 : 1; }
+
+bool is_result_no(std::int32_t n) { return n >= 1 && n <= kResultNoMax; }
 
 // Writes a whole file; a file that cannot be written is an I/O failure report.
 void replace_or_report(const char* name, const void* data, std::size_t len) {
@@ -162,6 +165,17 @@ void _sdi_list_no_read() {
   zrsdi->list_no_f = _config_read_int(fnm, kCommon, "list_no_f", 0);
   zrsdi->list_no_t = _config_read_int(fnm, kCommon, "list_no_t", 0);
   zrsdi->list_no_cnt = _config_read_int(fnm, kCommon, "list_no_cnt", 0);
+  // No more results can exist than there are numbers, and kept results have
+  // numbers of 1 to 99999: counters outside that are not counters of this
+  // store, and it starts again without results.
+  const bool usable =
+      zrsdi->list_no_cnt == 0 || (zrsdi->list_no_cnt > 0 && zrsdi->list_no_cnt <= kResultNoMax &&
+                                  is_result_no(zrsdi->list_no_f) && is_result_no(zrsdi->list_no_t));
+  if (!usable) {
+    _dbg_print("LIST_NO.FIL: counters out of range (f:%d t:%d cnt:%d), taken as no results",
+               zrsdi->list_no_f, zrsdi->list_no_t, zrsdi->list_no_cnt);
+    zrsdi->list_no_f = zrsdi->list_no_t = zrsdi->list_no_cnt = 0;
+  }
 }
 
 void _sdi_list_no_write() {
@@ -178,6 +192,12 @@ void _sdi_result_new() {
     return;
   }
   zrsdi->list_no_t = next_no(zrsdi->list_no_t);
+  if (zrsdi->list_no_cnt >= kResultNoMax) {
+    // Every number is in use: the new result takes the oldest one's.
+    zrsdi->list_no_cnt = kResultNoMax;
+    zrsdi->list_no_f = next_no(zrsdi->list_no_f);
+    return;
+  }
   ++zrsdi->list_no_cnt;
 }
 

@@ -80,6 +80,43 @@ TEST_F(SdiStoreTest, CountersAndNumbering) {
             (Lines{"[COMMON]", "list_no_f=99995", "list_no_t=99999", "list_no_cnt=5"}));
 }
 
+// A LIST_NO.FIL with counters no store of results can have (the largest
+// numbers, negative ones, more results than numbers) never overflows a counter
+// and never names a result outside 1 to 99999: the store starts again empty,
+// with a trace line; a full store gives the new result the oldest number.
+TEST_F(SdiStoreTest, HostileCountersNeverOverflow) {
+  struct Case {
+    int f, t, cnt;
+    int new_f, new_t, new_cnt;  // after one more result
+    bool traced;
+  } cases[] = {
+      {2147483647, 2147483647, 2147483647, 1, 1, 1, true},
+      {1, 2147483647, 3, 1, 1, 1, true},
+      {-5, 3, 2, 1, 1, 1, true},
+      {1, 3, -2147483647 - 1, 1, 1, 1, true},
+      {1, 99999, 100000, 1, 1, 1, true},
+      {1, 99999, 99999, 2, 1, 99999, false},
+      {5, 4, 99999, 6, 5, 99999, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.f) + " " + std::to_string(c.t) + " " + std::to_string(c.cnt));
+    std::filesystem::remove(dbg_path());
+    counters(c.f, c.t, c.cnt);
+    _sdi_list_no_read();
+    _sdi_result_new();
+    EXPECT_EQ(+zrsdi->list_no_f, c.new_f);
+    EXPECT_EQ(+zrsdi->list_no_t, c.new_t);
+    EXPECT_EQ(+zrsdi->list_no_cnt, c.new_cnt);
+    EXPECT_EQ(traced("LIST_NO.FIL: counters out of range"), c.traced);
+    if (c.traced) {
+      // The retention cleanup at start-up has nothing to walk.
+      counters(c.f, c.t, c.cnt);
+      _sdi_result_clean();
+      EXPECT_EQ(+zrsdi->list_no_cnt, 0);
+    }
+  }
+}
+
 TEST_F(SdiStoreTest, LoadResultWithViewedFlags) {
   write_file(in_result("00007.FIL"),
              "[LIST]\r\nrslt_cnt=3\r\nsdi_date=2024/01/17\r\nsdi_time=09:05:00\r\n"
