@@ -525,16 +525,16 @@ int _xcopy(const char* src, const char* dst, int type) {
 
 // ---- atomic whole-file replacement ----------------------------------------------------
 
-int zr_replace_file(const char* name, const void* data, std::size_t len) {
-  std::string tmp = std::string(name) + ".$$$";
-  std::FILE* fp = plat::open_stream(tmp.c_str(), "wb");
-  if (!fp) {
-    _dbg_print("zr_replace_file cannot create %s", tmp.c_str());
+int zr_replace_file(const char* name, const void* data, std::size_t len, bool owner_only) {
+  // A fresh name for every write: two processes rewriting the same file at
+  // once each replace it with a complete file, and a file or link planted
+  // under a temporary name is never written through.
+  std::string tmp;
+  if (!plat::write_temp_beside(name, data, len, owner_only, &tmp)) {
+    _dbg_print("zr_replace_file cannot write a new file beside %s", name);
     return -1;
   }
-  bool ok = (len == 0 || std::fwrite(data, 1, len, fp) == len) && plat::commit_stream(fp);
-  ok = std::fclose(fp) == 0 && ok;
-  if (!ok || !plat::replace_file(tmp.c_str(), name)) {
+  if (!plat::replace_file(tmp.c_str(), name)) {
     _dbg_print("zr_replace_file cannot write %s", name);
     plat::remove_file(tmp.c_str());
     return -1;

@@ -67,9 +67,12 @@ ZR_API void _io_error(std::FILE* fp, int kind, const char* mode);
 
 // Writes a whole file through a temporary file in the same folder and renames it
 // over the target only after a complete write, so a crash or a full disk leaves
-// the previous file intact. Returns 0, or -1 when the file could not be written
-// (the target is then unchanged).
-int zr_replace_file(const char* name, const void* data, std::size_t len);
+// the previous file intact. The temporary file has a name of its own, created
+// exclusively, so concurrent writers never share one and a planted link is not
+// followed. owner_only (the credential files UID_QRT.FIL and PROXY.FIL) lets
+// only the owner read and write the file. Returns 0, or -1 when the file could
+// not be written (the target is then unchanged).
+int zr_replace_file(const char* name, const void* data, std::size_t len, bool owner_only = false);
 
 // ---- named shared memory and single instance ------------------------------------
 

@@ -1,12 +1,18 @@
 // The INI engine: loading and writing back documents, the odd rules of the
 // format, direct reads, growth of the document and the fatal paths.
 #include <climits>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "runtime/ini.h"
 #include "test_support.h"
+
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -199,13 +205,31 @@ TEST_F(IniTest, UnwritableFileDropsChangesAfterThreeAttempts) {
 }
 
 TEST_F(IniTest, FailedReplacementKeepsThePreviousFile) {
-  // The runtime writes the new contents to "<name>.$$$" first; a folder of that
-  // name makes every attempt fail after the .OLD copy was taken.
+  // Every attempt to write the new contents fails after the .OLD copy was
+  // taken: natively the file size limit lets the 12-byte copy through but not
+  // the longer new file; on Windows the file is held open, so it cannot be
+  // replaced.
   write_file(fnm(), "[S]\r\nk=old\r\n");
-  std::filesystem::create_directory(fnm() + ".$$$");
+#if defined(_WIN32)
+  std::FILE* hold = std::fopen(fnm().c_str(), "rb");
+  ASSERT_NE(hold, nullptr);
+#else
+  struct rlimit previous {};
+  getrlimit(RLIMIT_FSIZE, &previous);
+  struct rlimit small = previous;
+  small.rlim_cur = 16;
+  void (*previous_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+#endif
   _config_open(fnm().c_str());
-  _config_write("S", "k", "new");
+  _config_write("S", "k", "a value longer than the limit");
   _config_close();
+#if defined(_WIN32)
+  std::fclose(hold);
+#else
+  setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, previous_handler);
+#endif
   EXPECT_EQ(read_file(fnm()), "[S]\r\nk=old\r\n");
   EXPECT_EQ(read_file(fnm() + ".OLD"), "[S]\r\nk=old\r\n");
 }
