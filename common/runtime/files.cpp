@@ -525,6 +525,11 @@ int _xcopy(const char* src, const char* dst, int type) {
 
 // ---- atomic whole-file replacement ----------------------------------------------------
 
+namespace {
+constexpr int kReplaceAttempts = 40;
+constexpr std::uint32_t kReplacePauseMs = 25;
+}  // namespace
+
 int zr_replace_file(const char* name, const void* data, std::size_t len, bool owner_only) {
   // A fresh name for every write: two processes rewriting the same file at
   // once each replace it with a complete file, and a file or link planted
@@ -534,7 +539,14 @@ int zr_replace_file(const char* name, const void* data, std::size_t len, bool ow
     _dbg_print("zr_replace_file cannot write a new file beside %s", name);
     return -1;
   }
-  if (!plat::replace_file(tmp.c_str(), name)) {
+  // On Windows a file that another process is reading at that moment cannot be
+  // replaced; that passes within moments, so the rename is tried a while.
+  bool replaced = plat::replace_file(tmp.c_str(), name);
+  for (int attempt = 1; !replaced && attempt < kReplaceAttempts; ++attempt) {
+    plat::sleep_ms(kReplacePauseMs);
+    replaced = plat::replace_file(tmp.c_str(), name);
+  }
+  if (!replaced) {
     _dbg_print("zr_replace_file cannot write %s", name);
     plat::remove_file(tmp.c_str());
     return -1;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "session/settings.h"
 #include "test_support.h"
 
@@ -366,6 +367,7 @@ TEST_F(Folders, ConcurrentReplacementsNeverTearTheFile) {
     while (!done) {
       const std::string got = read_file(path);
       if (!got.empty() && got != a && got != b) ++torn;
+      plat::sleep_ms(1);
     }
   });
   std::thread wa(writer, a), wb(writer, b);
