@@ -101,7 +101,6 @@ std::string trace_copy(const char* text, std::size_t max) {
       out += static_cast<char>(c);
     }
   }
-  if (text[len] != '\0' && len == max) out += "...";
   return out;
 }
 

@@ -146,7 +146,7 @@ int get_zrdb_url(int kind_idx) {
     return -1;
   }
   if (zrwork->p_msg->hdr.sts < 0) {
-    _dbg_print("Orvanta へは接続できません。\n%s", zr_session::answer_text());
+    _dbg_print("Orvanta へは接続できません。\n%.500s", zr_session::answer_text());
     return -1;
   }
   if (zrconn->http_use) zrhttp_finish();
@@ -195,12 +195,12 @@ int logon_bkg() {
   // A failed exchange leaves the transport's failure text in the record, not an
   // answer: it is a failed logon, not a session.
   if (zr0930_msg_request(0, kMidLogon) != 0) {
-    _dbg_print("【ログオンエラー】 %s", zr_session::answer_text());
+    _dbg_print("【ログオンエラー】 %.500s", zr_session::answer_text());
     return -1;
   }
   const std::int32_t sts = zrwork->p_msg->hdr.sts;
   if (sts == -1) {
-    _dbg_print("【ログオンエラー】 %s", zr_session::answer_text());
+    _dbg_print("【ログオンエラー】 %.500s", zr_session::answer_text());
     return -1;
   }
   if (sts == -2 || sts == -3) {
