@@ -115,7 +115,7 @@ openssl x509 -req -in "$certs/server.csr" -CA "$certs/ca.pem" -CAkey "$certs/ca.
   -CAcreateserial -days 30 -extfile "$certs/server.ext" -out "$certs/server.pem" 2>/dev/null ||
   e2e_fail "no server certificate"
 openssl x509 -in "$certs/ca.pem" -outform DER -out "$certs/ca.der"
-e2e_bounded 120 "$E2E_WINE" "$addroot" "Z:$certs/ca.der" >"$E2E_TMP/addroot.log" 2>&1 ||
+e2e_bounded 120 "$(dirname "$0")/../../scripts/wine-run" "$addroot" "Z:$certs/ca.der" >"$E2E_TMP/addroot.log" 2>&1 ||
   e2e_fail "the test authority was not added: $(cat "$E2E_TMP/addroot.log")"
 
 scenario "$E2E_TMP/tls.scenario" localhost
