@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "net/transport.h"
+#include "net/tunnel.h"
 #include "platform/desktop.h"
 #include "platform/platform.h"
 #include "runtime/desktop.h"
@@ -25,24 +26,12 @@ constexpr std::uint32_t kLauncherPollMs = 3000;
 std::mutex g_closing_lock;
 bool g_closed = false;
 
-// The transport for the start-up's own request (the user master).
+// The transport for the start-up's own request (the user check): the common
+// rule, so that with TLS configured the password travels over TLS too; the
+// socket layer is started whichever transport was chosen.
 void install_startup_transport() {
-  if (zrconn->zrhttp_use) {
-    zr00->msg_fn = zrhttp_phmsg;
-    zrconn->http_use = 1;
-    zrhttp_initial();
-  } else {
-    zr00->msg_fn = zwsock_phmsg;
-    zrconn->http_use = 0;
-    zwsock_initial();
-  }
+  zrnet_msg_fn_install(true);
   zwsock_initial();
-  if (zrconn->socks_use) {
-    zr00->proxy_use = 0;
-    zrconn->http_use = 0;
-    zr00->msg_fn = zwsock_phmsg;
-    zwsock_initial();
-  }
 }
 
 void set_computer_name() {

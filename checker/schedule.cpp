@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "net/transport.h"
+#include "net/tunnel.h"
 #include "runtime/desktop.h"
 #include "zrlib.h"
 #include "sdi/sdi.h"
@@ -30,26 +31,12 @@ void banner(const char* words) {
   _dbg_print("%s", kStars);
 }
 
-// The transport of the checks, installed anew when the scheduler starts.
+// The transport of the checks, installed anew when the scheduler starts, by
+// the same rule as at start-up.
 void install_transport() {
-  if (zrconn->zrhttp_use) {
-    _dbg_print("HTTP_TEST USE");
-    zr00->msg_fn = zrhttp_phmsg;
-    zrhttp_initial();
-    zrconn->http_use = 1;
-  } else {
-    _dbg_print("HTTP_TEST NOT USE");
-    zr00->msg_fn = zr00->ssl_use ? zwsock_phmsg_ssl : zwsock_phmsg;
-    zwsock_initial();
-    zwsockh_auth_initial();
-    zrconn->http_use = 0;
-  }
-  if (zrconn->socks_use) {
-    zr00->proxy_use = 0;
-    zrconn->http_use = 0;
-    zr00->msg_fn = zwsock_phmsg;
-    zwsock_initial();
-  }
+  _dbg_print(zrconn->zrhttp_use ? "HTTP_TEST USE" : "HTTP_TEST NOT USE");
+  zrnet_msg_fn_install(true);
+  zwsock_initial();
 }
 
 }  // namespace

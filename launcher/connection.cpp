@@ -42,7 +42,8 @@ int logon_check(int kind_idx) {
   char obj[31];
   in.field(host, sizeof host, 30);
   in.field(obj, sizeof obj, 30);
-  _dbg_print("host : %s  obj : %s", host, obj);
+  _dbg_print("host : %s  obj : %s", zr_session::trace_copy(host, 30).c_str(),
+             zr_session::trace_copy(obj, 30).c_str());
   std::string reason;
   in.text(reason);
 
@@ -93,8 +94,7 @@ int svc_connect(int kind_idx) {
 
   AnswerReader in = AnswerReader::current();
   zrwork->kd_3 = in.i16();
-  in.field(zrconn->cur_host, sizeof zrconn->cur_host, 30);
-  _null_set(zrconn->cur_host, 30);
+  zr_session::read_server_host(in);
   in.field(zrconn->cur_obj, sizeof zrconn->cur_obj, 30);
   _null_set(zrconn->cur_obj, 30);
   std::string skipped;
@@ -108,7 +108,8 @@ int svc_connect(int kind_idx) {
   in.text(server_text);
   zr_session::keep_server_text(server_text);
   zrconn->http_use = zrconn->zrhttp_use;
-  _dbg_print("host:%s obj:%s http_use:%d proxy:%d vup_mode:%d", zrconn->cur_host, zrconn->cur_obj,
+  _dbg_print("host:%s obj:%s http_use:%d proxy:%d vup_mode:%d", zrconn->cur_host,
+             zr_session::trace_copy(zrconn->cur_obj, sizeof zrconn->cur_obj).c_str(),
              zrconn->http_use, zr00->proxy_use, zrconn->vup_mode);
   return 0;
 }

@@ -109,8 +109,8 @@ bool fetch_pieces(const char* name, const std::string& archive, unsigned char bl
     const std::size_t tail = last ? kCheckBlock + 8 : 0;
     if (len < 0 || 5 + static_cast<std::size_t>(len) + tail > have) {
       // The piece promises more than arrived: nothing of it is taken.
-      _dbg_print("update_file_get %.260s: piece %d of %d bytes in an answer of %zu", name, piece,
-                 static_cast<int>(len), have);
+      _dbg_print("update_file_get %.260s: piece %d of %d bytes in an answer of %ld", name, piece,
+                 static_cast<int>(len), static_cast<long>(have));
       _fclose(fp);
       return false;
     }
@@ -170,7 +170,8 @@ int update_list_get() {
     if (at + 2 > end) break;
     const int len = get_i16(d + at);
     if (len < 0 || at + 2 + static_cast<std::size_t>(len) + 8 > end) {
-      _dbg_print("update_list_get: entry at %zu reaches beyond the list of %zu bytes", at, end);
+      _dbg_print("update_list_get: entry at %ld reaches beyond the list of %ld bytes",
+                 static_cast<long>(at), static_cast<long>(end));
       break;
     }
     const char* name = d + at + 2;

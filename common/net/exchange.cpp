@@ -649,9 +649,10 @@ void zrnet_msg_fn_install(bool startup) {
     zwsockh_auth_initial();
   }
   if (startup && zrconn->socks_use) {
+    // A SOCKS setting at start-up means a direct connection; TLS stays TLS.
     zr00->proxy_use = 0;
     zrconn->http_use = 0;
-    zr00->msg_fn = zwsock_phmsg;
+    zr00->msg_fn = zr00->ssl_use ? zwsock_phmsg_ssl : zwsock_phmsg;
   }
 }
 

@@ -14,8 +14,8 @@
 ZR_API int _make_http_hdr(int length, char* out);
 
 // Installs the exchange function in msg_fn by the connection settings (the
-// system HTTP client, TLS or plain HTTP); at start-up a SOCKS setting forces the
-// plain tunnel without proxy.
+// system HTTP client, TLS or plain HTTP); at start-up a SOCKS setting forces a
+// direct connection (TLS stays TLS).
 void zrnet_msg_fn_install(bool startup);
 
 // The pause of the tunnel (retry interval, busy re-send). Tests replace it to

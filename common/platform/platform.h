@@ -102,6 +102,14 @@ LocalTime now_local();
 bool os_copy_file(const char* src, const char* dst);
 // Moves src over dst in one step (dst may exist); true on success.
 bool replace_file(const char* src, const char* dst);
+// Writes data to a new file in the folder of target, under a name no file had
+// (created exclusively, so an existing file or link of that name is never
+// opened or followed), flushes it to the disk and closes it; *tmp_name is its
+// name. With owner_only only the file's owner may read or write it (mode 0600;
+// on Windows an access list that names the current user alone). False when it
+// cannot be created or completely written; nothing is left behind then.
+bool write_temp_beside(const char* target, const void* data, std::size_t len, bool owner_only,
+                       std::string* tmp_name);
 // Flushes a stream's buffers to the disk; false when that fails.
 bool commit_stream(std::FILE* fp);
 // Clears a read-only attribute of an existing file (no-op when not read-only).

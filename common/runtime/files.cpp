@@ -184,9 +184,16 @@ std::size_t _fread(void* buf, std::size_t size, std::size_t count, std::FILE* fp
   return n;
 }
 
-int fread_txt(char* buf, int cap, std::FILE* fp) {
+namespace {
+
+// One text line (see fread_txt). With cut set, a line that does not fit is
+// cut on a character boundary, the rest of it is skipped and *cut is set;
+// without it, a line that does not fit is the file table's length report.
+int read_text_line(char* buf, int cap, std::FILE* fp, bool* cut) {
   require_slot(fp, ZR_IO_FREAD);
   int len = 0;
+  bool pending_lead = false;  // the last byte kept starts a two-byte character
+  bool skipping = false;
   buf[0] = '\0';
   for (;;) {
     int c = std::getc(fp);
@@ -205,7 +212,17 @@ int fread_txt(char* buf, int cap, std::FILE* fp) {
       if (len > 0) break;
       continue;
     }
+    if (skipping) continue;
+    if (cut && len == cap - 1) {
+      // The line does not fit: keep what does, without a lead byte whose
+      // second byte is lost, and skip the rest of the line.
+      if (pending_lead) --len;
+      *cut = true;
+      skipping = true;
+      continue;
+    }
     buf[len++] = static_cast<char>(c);
+    pending_lead = !pending_lead && ((c >= 0x81 && c <= 0x9F) || c >= 0xE0);
     if (len >= cap) {
       buf[cap - 1] = '\0';
       zr::copy(zrwork->mes_buf, "fread_txt read length over");
@@ -214,6 +231,15 @@ int fread_txt(char* buf, int cap, std::FILE* fp) {
   }
   buf[len] = '\0';
   return len;
+}
+
+}  // namespace
+
+int fread_txt(char* buf, int cap, std::FILE* fp) { return read_text_line(buf, cap, fp, nullptr); }
+
+int zr_fread_txt_cut(char* buf, int cap, std::FILE* fp, bool* cut) {
+  *cut = false;
+  return read_text_line(buf, cap, fp, cut);
 }
 
 int _fwrite(const void* buf, std::size_t size, std::size_t count, std::FILE* fp) {
@@ -502,16 +528,28 @@ int _xcopy(const char* src, const char* dst, int type) {
 
 // ---- atomic whole-file replacement ----------------------------------------------------
 
-int zr_replace_file(const char* name, const void* data, std::size_t len) {
-  std::string tmp = std::string(name) + ".$$$";
-  std::FILE* fp = plat::open_stream(tmp.c_str(), "wb");
-  if (!fp) {
-    _dbg_print("zr_replace_file cannot create %s", tmp.c_str());
+namespace {
+constexpr int kReplaceAttempts = 40;
+constexpr std::uint32_t kReplacePauseMs = 25;
+}  // namespace
+
+int zr_replace_file(const char* name, const void* data, std::size_t len, bool owner_only) {
+  // A fresh name for every write: two processes rewriting the same file at
+  // once each replace it with a complete file, and a file or link planted
+  // under a temporary name is never written through.
+  std::string tmp;
+  if (!plat::write_temp_beside(name, data, len, owner_only, &tmp)) {
+    _dbg_print("zr_replace_file cannot write a new file beside %s", name);
     return -1;
   }
-  bool ok = (len == 0 || std::fwrite(data, 1, len, fp) == len) && plat::commit_stream(fp);
-  ok = std::fclose(fp) == 0 && ok;
-  if (!ok || !plat::replace_file(tmp.c_str(), name)) {
+  // On Windows a file that another process is reading at that moment cannot be
+  // replaced; that passes within moments, so the rename is tried a while.
+  bool replaced = plat::replace_file(tmp.c_str(), name);
+  for (int attempt = 1; !replaced && attempt < kReplaceAttempts; ++attempt) {
+    plat::sleep_ms(kReplacePauseMs);
+    replaced = plat::replace_file(tmp.c_str(), name);
+  }
+  if (!replaced) {
     _dbg_print("zr_replace_file cannot write %s", name);
     plat::remove_file(tmp.c_str());
     return -1;

@@ -212,8 +212,12 @@ void _config_open(const char* fnm) {
   std::unordered_set<std::string> keys;
 
   char line[kOpenLineCap];
-  while (fread_txt(line, kOpenLineCap, fp) > 0) {
+  bool cut = false;
+  while (zr_fread_txt_cut(line, kOpenLineCap, fp, &cut) > 0) {
     std::size_t len = std::strlen(line);
+    if (cut) {
+      _dbg_print("_config_open line longer than %d bytes, cut fnm:%s", kOpenLineCap - 1, fnm);
+    }
     if (line[0] == ';') {
       std::int32_t node = node_add(kComment, section, text_add(line + 1, len - 1), 0,
                                    section == 0 ? root_last : section_last);
@@ -327,8 +331,12 @@ int zr_config_read(const char* fnm, const char* section, const char* key, char* 
   char line[kReadLineCap];
   bool in_section = false;
   int rc = -1;
-  while (fread_txt(line, kReadLineCap, fp) > 0) {
+  bool cut = false;
+  while (zr_fread_txt_cut(line, kReadLineCap, fp, &cut) > 0) {
     std::size_t len = std::strlen(line);
+    if (cut) {
+      _dbg_print("_config_read line longer than %d bytes, cut fnm:%s", kReadLineCap - 1, fnm);
+    }
     if (!in_section) {
       in_section = len == sec_len + 2 && line[0] == '[' && line[len - 1] == ']' &&
                    std::memcmp(line + 1, section, sec_len) == 0;

@@ -33,8 +33,9 @@ ZR_API void _config_write_int(const char* section, const char* key, int value);
 ZR_API void _config_close();
 // Reads one value straight from the file into out, which must hold
 // kConfigValueMax bytes. 0, or -1 with out empty when the section, the key or
-// the file is missing. Lines longer than 599 bytes end the process (file-table
-// length report).
+// the file is missing. A line longer than 599 bytes (499 for _config_open) is
+// cut to that length with a trace line: a file that holds the server's text
+// never stops the program.
 ZR_API int _config_read(const char* fnm, const char* section, const char* key, char* out);
 // The value read with _config_read as a decimal number (leading blanks, an
 // optional sign, the leading digits; no digits read as 0), or def when missing.

@@ -16,15 +16,36 @@ constexpr int kLineMax = 2046;  // longest text; CR LF make it 2048 bytes
   zr_exit();
 }
 
+// The length of text cut to at most max bytes without splitting a two-byte
+// Shift-JIS character.
+int cut_length(const char* text, int len, int max) {
+  int at = 0;
+  while (at < len) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    const int step = ((c >= 0x81 && c <= 0x9F) || c >= 0xE0) && at + 1 < len ? 2 : 1;
+    if (at + step > max) break;
+    at += step;
+  }
+  return at;
+}
+
 // Formats one line and appends it with CR LF. The file is opened and closed for
 // every line (and never through the file table), so the trace survives a crash
-// up to its last complete line.
+// up to its last complete line. A line longer than 2046 bytes (a text from
+// outside can be any length) is cut to fit and marked with its full length; a
+// trace line never ends the process.
 void append_line(const char* file_name, const char* fmt, std::va_list ap) {
   if (!file_name || !file_name[0]) return;
   char line[kLineCap + 1];
   int n = zr::vformat(line, kLineCap, fmt, ap);
-  if (n > kLineMax) length_error(n);
   if (n < 0) n = 0;
+  if (n > kLineMax) {
+    char mark[40];
+    const int mark_len = ZR_FMT(mark, " ...(lng:%d)", n);
+    n = cut_length(line, kLineCap - 1, kLineMax - mark_len);
+    std::memcpy(line + n, mark, static_cast<std::size_t>(mark_len));
+    n += mark_len;
+  }
   line[n] = '\r';
   line[n + 1] = '\n';
   std::FILE* fp = plat::open_stream(file_name, "ab");

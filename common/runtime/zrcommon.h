@@ -42,6 +42,10 @@ ZR_API std::FILE* _fopen_ext(const char* name, const char* mode);
 ZR_API int _fclose(std::FILE* fp);
 ZR_API std::size_t _fread(void* buf, std::size_t size, std::size_t count, std::FILE* fp);
 ZR_API int fread_txt(char* buf, int cap, std::FILE* fp);
+// fread_txt for files that hold text from outside (the server's results and
+// calendar): a line that does not fit is cut to cap - 1 bytes on a character
+// boundary and the rest of it is skipped; *cut tells the caller to trace it.
+int zr_fread_txt_cut(char* buf, int cap, std::FILE* fp, bool* cut);
 ZR_API int _fwrite(const void* buf, std::size_t size, std::size_t count, std::FILE* fp);
 ZR_API int _fseek(std::FILE* fp, long offset, int origin);
 ZR_API long _ftell(std::FILE* fp);
@@ -64,9 +68,12 @@ ZR_API [[noreturn]] void _io_error(std::FILE* fp, int kind, const char* mode);
 
 // Writes a whole file through a temporary file in the same folder and renames it
 // over the target only after a complete write, so a crash or a full disk leaves
-// the previous file intact. Returns 0, or -1 when the file could not be written
-// (the target is then unchanged).
-int zr_replace_file(const char* name, const void* data, std::size_t len);
+// the previous file intact. The temporary file has a name of its own, created
+// exclusively, so concurrent writers never share one and a planted link is not
+// followed. owner_only (the credential files UID_QRT.FIL and PROXY.FIL) lets
+// only the owner read and write the file. Returns 0, or -1 when the file could
+// not be written (the target is then unchanged).
+int zr_replace_file(const char* name, const void* data, std::size_t len, bool owner_only = false);
 
 // ---- named shared memory and single instance ------------------------------------
 

@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <string>
 
 #include "runtime/ini.h"
 #include "runtime/zrcommon.h"
@@ -16,6 +17,7 @@ constexpr char kList[] = "LIST";
 constexpr std::int32_t kResultNoMax = 99999;
 constexpr int kRetentionDays = 100;
 constexpr int kCalendarLineCap = 255;
+constexpr std::size_t kResultLineMax = 599;  // the longest line _config_read takes
 
 // A path below the install folder.
 struct Path {
@@ -39,14 +41,65 @@ Path list_no_path() { return inst_path("DLV\\RESULT\\LIST_NO.FIL"); }
 Path result_path(std::int32_t n) { return inst_path("DLV\\RESULT\\%05d.FIL", n); }
 Path vwd_path(std::int32_t n) { return inst_path("DLV\\RESULT\\%05d_VWD.FIL", n); }
 
-// The number after n in the circular order 1 ... 99999.
-std::int32_t next_no(std::int32_t n) { return n + 1 == kResultNoMax + 1 ? 1 : n + 1; }
+// The number after n in the circular order 1 ... 99999 (1 after anything
+// outside it).
+std::int32_t next_no(std::int32_t n) { return n >= 1 && n < kResultNoMax ? n + 1 : 1; }
+
+bool is_result_no(std::int32_t n) { return n >= 1 && n <= kResultNoMax; }
 
 // Writes a whole file; a file that cannot be written is an I/O failure report.
 void replace_or_report(const char* name, const void* data, std::size_t len) {
   if (zr_replace_file(name, data, len) == 0) return;
   zr::copy(zrwork->fail_fnm, name);
   _io_error(nullptr, ZR_IO_FOPEN, "wb");
+}
+
+// The files written from the server's text are read back line by line (CR
+// dropped) with a bounded line buffer; a line longer than the reader takes is
+// cut to max bytes on a character boundary before it is written. *cut counts
+// the lines cut.
+std::string lines_within(const char* data, std::size_t len, std::size_t max, int* cut) {
+  std::string out;
+  out.reserve(len);
+  std::size_t line_len = 0;   // bytes of the line so far, CR not counted
+  bool pending_lead = false;  // the last byte kept starts a two-byte character
+  bool dropping = false;
+  *cut = 0;
+  for (std::size_t i = 0; i < len; ++i) {
+    const auto c = static_cast<unsigned char>(data[i]);
+    if (c == '\n') {
+      if (dropping && i > 0 && data[i - 1] == '\r') out += '\r';
+      out += '\n';
+      line_len = 0;
+      pending_lead = dropping = false;
+      continue;
+    }
+    if (dropping) continue;
+    if (c == '\r') {
+      out += '\r';
+      continue;
+    }
+    if (line_len == max) {
+      if (pending_lead) out.pop_back();
+      dropping = true;
+      ++*cut;
+      continue;
+    }
+    out += static_cast<char>(c);
+    ++line_len;
+    pending_lead = !pending_lead && ((c >= 0x81 && c <= 0x9F) || c >= 0xE0);
+  }
+  return out;
+}
+
+// Writes text from the server with its lines bounded for the reader.
+void replace_text_or_report(const char* name, const char* what, const void* data, std::int32_t len,
+                            std::size_t max_line) {
+  int cut = 0;
+  const std::string text = lines_within(
+      static_cast<const char*>(data), len > 0 ? static_cast<std::size_t>(len) : 0, max_line, &cut);
+  if (cut) _dbg_print("%s: %d lines longer than %u bytes cut", what, cut, unsigned(max_line));
+  replace_or_report(name, text.data(), text.size());
 }
 
 template <std::size_t N>
@@ -112,6 +165,17 @@ void _sdi_list_no_read() {
   zrsdi->list_no_f = _config_read_int(fnm, kCommon, "list_no_f", 0);
   zrsdi->list_no_t = _config_read_int(fnm, kCommon, "list_no_t", 0);
   zrsdi->list_no_cnt = _config_read_int(fnm, kCommon, "list_no_cnt", 0);
+  // No more results can exist than there are numbers, and kept results have
+  // numbers of 1 to 99999: counters outside that are not counters of this
+  // store, and it starts again without results.
+  const bool usable =
+      zrsdi->list_no_cnt == 0 || (zrsdi->list_no_cnt > 0 && zrsdi->list_no_cnt <= kResultNoMax &&
+                                  is_result_no(zrsdi->list_no_f) && is_result_no(zrsdi->list_no_t));
+  if (!usable) {
+    _dbg_print("LIST_NO.FIL: counters out of range (f:%d t:%d cnt:%d), taken as no results",
+               zrsdi->list_no_f, zrsdi->list_no_t, zrsdi->list_no_cnt);
+    zrsdi->list_no_f = zrsdi->list_no_t = zrsdi->list_no_cnt = 0;
+  }
 }
 
 void _sdi_list_no_write() {
@@ -128,6 +192,12 @@ void _sdi_result_new() {
     return;
   }
   zrsdi->list_no_t = next_no(zrsdi->list_no_t);
+  if (zrsdi->list_no_cnt >= kResultNoMax) {
+    // Every number is in use: the new result takes the oldest one's.
+    zrsdi->list_no_cnt = kResultNoMax;
+    zrsdi->list_no_f = next_no(zrsdi->list_no_f);
+    return;
+  }
   ++zrsdi->list_no_cnt;
 }
 
@@ -135,7 +205,7 @@ void _sdi_result_new() {
 
 void _sdi_result_write(std::int32_t n, const void* data, std::int32_t len) {
   zr::copy(zrwork->rtn_nm, "_sdi_result_write");
-  replace_or_report(result_path(n), data, len > 0 ? static_cast<std::size_t>(len) : 0);
+  replace_text_or_report(result_path(n), "result file", data, len, kResultLineMax);
 }
 
 void _sdi_result_read(std::int32_t n) {
@@ -233,7 +303,7 @@ int _sdi_last_pd_read(std::int32_t* pd) {
 
 void _sdi_update_tm_write(const void* data, std::int32_t len) {
   zr::copy(zrwork->rtn_nm, "_sdi_update_tm_write");
-  replace_or_report(inst_path("DLV\\UPDATE_TM"), data, len > 0 ? static_cast<std::size_t>(len) : 0);
+  replace_text_or_report(inst_path("DLV\\UPDATE_TM"), "UPDATE_TM", data, len, kCalendarLineCap - 1);
 }
 
 void _sdi_update_tm_read(std::int32_t newest) {
@@ -253,7 +323,11 @@ void _sdi_update_tm_read(std::int32_t newest) {
     char prefix[24];
     int len = ZR_FMT(prefix, "%06lld", static_cast<long long>(year * 100 + month));
     _fseek(fp, 0, SEEK_SET);
-    while (fread_txt(line, kCalendarLineCap, fp) > 0) {
+    bool cut = false;
+    while (zr_fread_txt_cut(line, kCalendarLineCap, fp, &cut) > 0) {
+      if (cut && j == 0) {
+        _dbg_print("UPDATE_TM: line longer than %d bytes, cut", kCalendarLineCap - 1);
+      }
       if (std::strncmp(line, prefix, static_cast<std::size_t>(len)) != 0) continue;
       if (zrsdi->upd_cnt >= kSdiCalMax) {
         ++dropped;

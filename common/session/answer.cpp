@@ -4,6 +4,7 @@
 #include "runtime/zrcommon.h"
 #include "session/envelope.h"
 #include "session/settings.h"
+#include "text/sjis.h"
 
 namespace zr_session {
 
@@ -75,9 +76,41 @@ std::size_t AnswerReader::text(std::string& out) {
   return len;
 }
 
+bool host_name_ok(const char* name, std::size_t cap) {
+  const std::size_t len = ::strnlen(name, cap);
+  if (len == 0 || len >= cap) return false;
+  for (std::size_t i = 0; i < len; ++i) {
+    const char c = name[i];
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '.' || c == '-';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+std::string trace_copy(const char* text, std::size_t max) {
+  std::string out;
+  const std::size_t len = ::strnlen(text, max);
+  for (std::size_t i = 0; i < len; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7F) {
+      char hex[8];
+      ZR_FMT(hex, "\\x%02X", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 bool merge_host(const char* name) {
   if (!name[0]) {
     _dbg_print("host list: an empty host name is ignored");
+    return false;
+  }
+  if (!host_name_ok(name, sizeof zrconn->host_nm[0])) {
+    _dbg_print("host list: not a host name, dropped: %s", trace_copy(name, 64).c_str());
     return false;
   }
   int cnt = zrconn->host_cnt;
@@ -103,11 +136,22 @@ void take_hosts(AnswerReader& in, int m) {
     m = fit;
   }
   for (int i = 0; i < m; ++i) {
-    char name[31];
+    // 31 bytes with their NUL: a name that fills all of them does not fit.
+    char name[32];
     in.field(name, sizeof name, 31);
     merge_host(name);
   }
   if (m > 0) zrnet_ini_write();
+}
+
+void read_server_host(AnswerReader& in) {
+  in.field(zrconn->cur_host, sizeof zrconn->cur_host, 30);
+  _null_set(zrconn->cur_host, 30);
+  if (!host_name_ok(zrconn->cur_host, sizeof zrconn->cur_host)) {
+    _dbg_print("database host: not a host name, dropped: %s",
+               trace_copy(zrconn->cur_host, 64).c_str());
+    zrconn->cur_host[0] = '\0';
+  }
 }
 
 void keep_server_text(const std::string& text) {

@@ -40,10 +40,24 @@ class AnswerReader {
   bool short_ = false;
 };
 
+// True when name is a plausible host name for a field of cap bytes: one to
+// cap - 1 letters, digits, dots and hyphens. Host names that come from the
+// server are used and stored only when they pass; they end up in ZORAX.INI, in
+// the request line and in the proxy CONNECT line.
+bool host_name_ok(const char* name, std::size_t cap);
+// A copy of at most max bytes of text for a trace line, with control bytes
+// shown as \xHH, so that outside text cannot start a line of its own.
+std::string trace_copy(const char* text, std::size_t max);
+
 // Appends a host name delivered by a logon answer to host_nm unless one of the
-// first host_cnt entries already equals it. A name that no longer fits the table,
-// or an empty one, is dropped with a trace line. True when it was appended.
+// first host_cnt entries already equals it. A name that is not a plausible host
+// name, that no longer fits the table, or an empty one, is dropped with a trace
+// line. True when it was appended.
 bool merge_host(const char* name);
+// Reads the database server host of a short-logon answer (30 bytes,
+// blank-padded) into cur_host; a name that is not a plausible host name is
+// dropped with a trace line and leaves cur_host empty.
+void read_server_host(AnswerReader& in);
 
 // Reads m host names of 31 bytes each from the answer and merges them into the
 // host table; rewrites ZORAX.INI when the answer listed any.

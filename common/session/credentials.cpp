@@ -82,7 +82,8 @@ ZR_API void uid_fil_write(const char* user_id, const char* user_pass) {
   int len = _conv_base64(0, record, text, kRecordSize);
 
   user_path(zr01->fnm_work, sizeof zr01->fnm_work, "UID_QRT.FIL");
-  if (zr_replace_file(zr01->fnm_work, text, static_cast<std::size_t>(len)) != 0) {
+  // The file holds the password: only its owner may read it.
+  if (zr_replace_file(zr01->fnm_work, text, static_cast<std::size_t>(len), true) != 0) {
     zr::copy(zrwork->fail_fnm, zr01->fnm_work);
     _io_error(nullptr, ZR_IO_FWRITE, "wb");
   }

@@ -69,8 +69,7 @@ void show_refusal(const char* head, const char* tail) {
 
 // Reads the cur_host and cur_obj fields (30 bytes each, trailing blanks removed).
 void read_current_server(AnswerReader& in) {
-  in.field(zrconn->cur_host, sizeof zrconn->cur_host, 30);
-  _null_set(zrconn->cur_host, 30);
+  zr_session::read_server_host(in);
   in.field(zrconn->cur_obj, sizeof zrconn->cur_obj, 30);
   _null_set(zrconn->cur_obj, 30);
 }
@@ -147,7 +146,7 @@ int get_zrdb_url(int kind_idx) {
     return -1;
   }
   if (zrwork->p_msg->hdr.sts < 0) {
-    _dbg_print("Orvanta へは接続できません。\n%s", zr_session::answer_text());
+    _dbg_print("Orvanta へは接続できません。\n%.500s", zr_session::answer_text());
     return -1;
   }
   if (zrconn->http_use) zrhttp_finish();
@@ -170,7 +169,8 @@ int get_zrdb_url(int kind_idx) {
   zr_session::take_hosts(in, in.i16());
 
   zrconn->http_use = zrconn->zrhttp_use;
-  zr::copy(zr01->http_host_nm, zrconn->cur_host);
+  // Without a usable database host the checker stays with the host that answered.
+  if (zrconn->cur_host[0]) zr::copy(zr01->http_host_nm, zrconn->cur_host);
   zr::copy(zr01->http_obj_nm, zrconn->cur_obj);
   if (zrconn->http_use) restart_http_client();
   _dbg_print("host:%s obj:%s http_use:%d proxy:%d vup_mode:%d", zrconn->cur_host, zrconn->cur_obj,
@@ -195,12 +195,12 @@ int logon_bkg() {
   // A failed exchange leaves the transport's failure text in the record, not an
   // answer: it is a failed logon, not a session.
   if (zr0930_msg_request(0, kMidLogon) != 0) {
-    _dbg_print("【ログオンエラー】 %s", zr_session::answer_text());
+    _dbg_print("【ログオンエラー】 %.500s", zr_session::answer_text());
     return -1;
   }
   const std::int32_t sts = zrwork->p_msg->hdr.sts;
   if (sts == -1) {
-    _dbg_print("【ログオンエラー】 %s", zr_session::answer_text());
+    _dbg_print("【ログオンエラー】 %.500s", zr_session::answer_text());
     return -1;
   }
   if (sts == -2 || sts == -3) {

@@ -158,12 +158,32 @@ void proxy_line(const char* value, const char* line) {
   zr00->http_proxy_port = zrconn->pxy_port;
 }
 
+// SSL_CERT_IGNORE turns certificate checks off, so it is read strictly: the
+// exact key, blanks up to the value column, then exactly "ON". Anything else is
+// OFF; a line that is not a clean ON or OFF is traced.
+void cert_ignore_line(const char* line) {
+  const std::size_t key_len = std::strlen(zrnet::kCertIgnoreKey);
+  const std::size_t len = std::strlen(line);
+  bool key_exact = len >= static_cast<std::size_t>(kValueColumn);
+  for (std::size_t i = key_len; key_exact && i < static_cast<std::size_t>(kValueColumn); ++i)
+    key_exact = line[i] == ' ';
+  const char* v = key_exact ? line + kValueColumn : "";
+  zr00->ssl_cert_ign = key_exact && std::strcmp(v, "ON") == 0 ? 1 : 0;
+  if (!zr00->ssl_cert_ign && !(key_exact && std::strcmp(v, "OFF") == 0))
+    _dbg_print("ZORAX.INI: %s is ON only with exactly ON at byte %d, taken as OFF: %s",
+               zrnet::kCertIgnoreKey, kValueColumn, line);
+}
+
 void apply_line(const char* line) {
   if (line[0] == ' ' || line[0] == '\t' || line[0] == '/' || line[0] == ';') return;  // comment
   Key key = key_of(line);
   if (key == Key::kNone) return;
   if (key == Key::kUserWork) {
     user_work_line(line);
+    return;
+  }
+  if (key == Key::kCertIgnore) {
+    cert_ignore_line(line);
     return;
   }
   // A key line that ends before the value column carries no value; it is
@@ -234,9 +254,6 @@ void apply_line(const char* line) {
     case Key::kProxyAuthFirst:
       zr00->pxy_auth1st = on_off(v);
       break;
-    case Key::kCertIgnore:
-      zr00->ssl_cert_ign = on_off(v);
-      break;
     default:
       break;
   }
@@ -253,7 +270,20 @@ class IniText {
     int n = zr::vformat(buf, sizeof buf, fmt, ap);
     va_end(ap);
     if (n < 0) return;
-    text_.append(buf, static_cast<std::size_t>(n) < sizeof buf ? n : sizeof buf - 1);
+    std::size_t len = static_cast<std::size_t>(n) < sizeof buf ? n : sizeof buf - 1;
+    // A value never carries a control byte into the file: a CR or LF would
+    // start a line of its own. The line ends before the first one.
+    for (std::size_t i = 0; i < len; ++i) {
+      const auto c = static_cast<unsigned char>(buf[i]);
+      if (c < 0x20 || c == 0x7F) {
+        buf[i] = '\0';
+        _dbg_print("ZORAX.INI: control byte 0x%02X in a value, the line ends before it: %s", c,
+                   buf);
+        len = i;
+        break;
+      }
+    }
+    text_.append(buf, len);
     text_ += "\r\n";
   }
   void on_off(const char* key, bool on) { line("%-20s%s", key, on ? "ON" : "OFF"); }

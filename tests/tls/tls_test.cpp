@@ -351,6 +351,19 @@ INSTANTIATE_TEST_SUITE_P(
         CertCase{"TrustedAccepted", "GOOD", "localhost", false, true, ""}),
     [](const ::testing::TestParamInfo<CertCase>& info) { return std::string(info.param.name); });
 
+// A session whose host name is empty cannot check the certificate's name: it
+// is refused even though the chain is trusted.
+TEST_F(TlsTest, EmptyHostNameIsRefused) {
+  const int hsock = zwsock_open(port("GOOD"), "localhost");
+  ASSERT_GT(hsock, 0) << trace_text();
+  const int rc = zwsockh_ssl_connect(hsock, "");
+  zwsockh_ssl_finish();
+  zwsock_close(hsock);
+  EXPECT_EQ(rc, -1);
+  EXPECT_THAT(trace_text(), HasSubstr("SSL certificate Error"));
+  EXPECT_THAT(trace_text(), HasSubstr("no host name to check the certificate against"));
+}
+
 TEST_F(TlsTest, RefusedCertificateFailsTheExchange) {
   zrnet::tls_port_set(port("ROGUE"));
   zr00->retry_count = 0;

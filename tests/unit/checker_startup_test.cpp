@@ -10,9 +10,19 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <gmock/gmock.h>
+
+#include "net/tls.h"
+#include "platform/net.h"
 #include "platform/platform.h"
 #include "qrt100_app.h"
 #include "schedule.h"
+#include "session/settings.h"
 #include "test_support.h"
 
 namespace {
@@ -94,6 +104,19 @@ TEST_F(CheckerStartupTest, PreparesFoldersLogsAndTheControlBlock) {
   EXPECT_EQ(g_sleeps, 0);  // no launcher to replace
 }
 
+// The start-up reads the stored results (retention cleanup): a result with an
+// over-long line, as the server may send one, does not stop the program.
+TEST_F(CheckerStartupTest, ResultWithAnOverlongLineDoesNotStopTheStartUp) {
+  write_file(dir.join("DLV\\RESULT\\LIST_NO.FIL"),
+             "[COMMON]\r\nlist_no_f=1\r\nlist_no_t=1\r\nlist_no_cnt=1\r\n");
+  write_file(dir.join("DLV\\RESULT\\00001.FIL"),
+             "[LIST]\r\nrslt_cnt=1\r\nsdi_date=2024/05/01\r\n[00001]\r\nexp_nm=" +
+                 std::string(70000, 'e') + "\r\n");
+  ASSERT_EQ(checker::startup_body(), 0);
+  EXPECT_EQ(checker::state().ctrl[checker::kRunSts], 1);
+  EXPECT_TRUE(fs::exists(dir.join("DLV\\RESULT\\00001.FIL"))) << "a recent result is kept";
+}
+
 TEST_F(CheckerStartupTest, SecondCheckerIsRefused) {
   void* other = _shm_create("QRT100", 30);
   ASSERT_NE(other, nullptr);
@@ -152,5 +175,102 @@ TEST_F(CheckerStartupTest, ClosingWritesBothBanners) {
   EXPECT_EQ(read_lines(dir.join("ERRDATA")),
             (std::vector<std::string>{"***** QRT100 Finished DATE:05/10/24 TIME:09:30:15 *****"}));
 }
+
+// A peer that takes every connection, keeps the first bytes it receives and
+// closes: enough to see whether a client opens with a TLS handshake, a proxy
+// CONNECT or a plain request.
+class FirstBytesPeer {
+ public:
+  FirstBytesPeer() {
+    plat::net_startup();
+    listen_ = plat::tcp_socket();
+    plat::bind_any(listen_, 0);
+    plat::listen(listen_, 8);
+    port_ = plat::local_port(listen_);
+    worker_ = std::thread([this] { run(); });
+  }
+  ~FirstBytesPeer() {
+    stop_ = true;
+    worker_.join();
+    plat::close(listen_);
+  }
+  std::uint16_t port() const { return port_; }
+  std::vector<std::string> received() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return got_;
+  }
+
+ private:
+  void run() {
+    while (!stop_) {
+      if (plat::wait_readable(listen_, 50) <= 0) continue;
+      plat::Sock s = plat::accept(listen_, nullptr);
+      if (!s) continue;
+      char buf[4096];
+      long n = plat::wait_readable(s, 3000) > 0 ? plat::recv(s, buf, sizeof buf) : 0;
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        got_.emplace_back(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+      }
+      plat::close(s);
+    }
+  }
+  plat::Sock listen_ = 0;
+  std::uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::mutex mu_;
+  std::vector<std::string> got_;
+  std::thread worker_;
+};
+
+// The start-up's user check carries the password: with NO_SSL OFF it goes out
+// over TLS (through the proxy's CONNECT, or directly with SOCKS_USE on), never
+// as a plain request.
+struct StartupTransportCase {
+  const char* name;
+  const char* no_ssl;
+  bool socks;
+  const char* opening;  // how the first connection to the peer begins
+};
+
+class CheckerStartupTransportTest : public CheckerStartupTest,
+                                    public ::testing::WithParamInterface<StartupTransportCase> {};
+
+TEST_P(CheckerStartupTransportTest, UserCheckTravelsAsConfigured) {
+  const StartupTransportCase& c = GetParam();
+  FirstBytesPeer peer;
+  const unsigned short previous_port = zrnet::tls_port_set(peer.port());
+  std::string ini =
+      "//// ZORAX環境設定ファイル Version : 1.20 ////\r\n[Host]\r\n"
+      "ホスト名            127.0.0.1\r\nオブジェクト名      /QRT/QRTSRV.EXE\r\n"
+      "[Config]\r\nNO_SSL              " +
+      std::string(c.no_ssl) + "\r\nSOCKS_USE           " + (c.socks ? "ON" : "OFF") +
+      "\r\nPROXY               127.0.0.1:" + std::to_string(peer.port()) +
+      "\r\nリトライカウント    01\r\nリトライ間隔        00010\r\n";
+  write_file(dir.join("USER\\ZORAX.INI"), ini);
+  uid_fil_write("USER01", "secret01");
+
+  ASSERT_EQ(checker::startup_body(), 0);
+  zrnet::tls_port_set(previous_port);
+  const std::vector<std::string> got = peer.received();
+  ASSERT_FALSE(got.empty()) << "the user check reached nobody";
+  for (const std::string& g : got) {
+    EXPECT_EQ(g.rfind(c.opening, 0), 0u) << g;
+    if (std::string(c.no_ssl) == "OFF") {
+      EXPECT_THAT(g, ::testing::Not(::testing::HasSubstr("secret01")));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, CheckerStartupTransportTest,
+                         ::testing::Values(StartupTransportCase{"TlsThroughTheProxy", "OFF", false,
+                                                                "CONNECT 127.0.0.1:"},
+                                           StartupTransportCase{"TlsDirectWithSocks", "OFF", true,
+                                                                "\x16\x03"},
+                                           StartupTransportCase{"PlainThroughTheProxy", "ON", false,
+                                                                "POST http://127.0.0.1/"}),
+                         [](const ::testing::TestParamInfo<StartupTransportCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace

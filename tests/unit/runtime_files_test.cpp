@@ -1,8 +1,14 @@
 #include <gmock/gmock.h>
 
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+#include "session/settings.h"
 #include "test_support.h"
 
 namespace {
@@ -80,6 +86,23 @@ TEST_F(FileTable, TextLinesSkipEmptyLinesAndStopAtTheEndMark) {
     _fclose(fp);
     EXPECT_EQ(got, c.lines) << c.name;
   }
+}
+
+// The reader for the server's text files cuts a line that does not fit, never
+// in the middle of a two-byte character, and goes on with the next line.
+TEST_F(FileTable, LineReaderForOutsideTextCutsLongLines) {
+  std::string path = dir.join("LINES.TXT");
+  write_file(path,
+             "ABC\x95\x5C"
+             "DEF\r\nAB\x95\x5C\r\nXYZW\r\nQ");
+  std::FILE* fp = _fopen(path.c_str(), "rb");
+  char buf[5];
+  std::vector<std::pair<std::string, bool>> got;
+  bool cut = false;
+  while (zr_fread_txt_cut(buf, sizeof buf, fp, &cut) > 0) got.emplace_back(buf, cut);
+  _fclose(fp);
+  EXPECT_EQ(got, (std::vector<std::pair<std::string, bool>>{
+                     {"ABC", true}, {"AB\x95\x5C", false}, {"XYZW", false}, {"Q", false}}));
 }
 
 TEST_F(FileTable, ReadWriteSeekAndSize) {
@@ -331,5 +354,81 @@ TEST_F(Folders, ReplaceFileLeavesTheOldFileWhenTheWriteFails) {
     EXPECT_TRUE(e.path().filename() == "CONFIG.INI" || e.path().filename() == "DBG_TEST.LST")
         << e.path();
 }
+
+// Two writers replacing the same file at once (the launcher and the checker
+// both rewrite ZORAX.INI): every replacement succeeds, a reader only ever sees
+// one writer's complete file, and no temporary file is left.
+TEST_F(Folders, ConcurrentReplacementsNeverTearTheFile) {
+  const std::string path = dir.join("ZORAX.INI");
+  const std::string a(20000, 'a'), b(30000, 'b');
+  write_file(path, a);
+  std::atomic<bool> done{false};
+  std::atomic<int> failures{0}, torn{0};
+  auto writer = [&](const std::string& text) {
+    for (int i = 0; i < 150; ++i)
+      if (zr_replace_file(path.c_str(), text.data(), text.size()) != 0) ++failures;
+  };
+  std::thread reader([&] {
+    while (!done) {
+      const std::string got = read_file(path);
+      if (!got.empty() && got != a && got != b) ++torn;
+      plat::sleep_ms(1);
+    }
+  });
+  std::thread wa(writer, a), wb(writer, b);
+  wa.join();
+  wb.join();
+  done = true;
+  reader.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(torn.load(), 0);
+  const std::string last = read_file(path);
+  EXPECT_TRUE(last == a || last == b);
+  for (auto& e : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_TRUE(e.path().filename() == "ZORAX.INI" || e.path().filename() == "DBG_TEST.LST")
+        << e.path();
+}
+
+#if !defined(_WIN32)
+// A link planted where the temporary file used to be written ("<name>.$$$")
+// or at any other name beside the file is never written through; the file
+// itself is replaced, a link in its place included, not the file it points to.
+TEST_F(Folders, PlantedLinksAreNotFollowed) {
+  const std::string path = dir.join("ZORAX.INI");
+  const std::string victim = dir.join("VICTIM.TXT");
+  write_file(path, "old");
+  write_file(victim, "precious");
+  std::filesystem::create_symlink(victim, path + ".$$$");
+  EXPECT_EQ(zr_replace_file(path.c_str(), "new", 3), 0);
+  EXPECT_EQ(read_file(path), "new");
+  EXPECT_EQ(read_file(victim), "precious");
+
+  std::filesystem::remove(path);
+  std::filesystem::create_symlink(victim, path);
+  EXPECT_EQ(zr_replace_file(path.c_str(), "newer", 5), 0);
+  EXPECT_FALSE(std::filesystem::is_symlink(path));
+  EXPECT_EQ(read_file(path), "newer");
+  EXPECT_EQ(read_file(victim), "precious");
+}
+
+// The credential files are readable by their owner only, also when an older
+// copy was readable by others; other files keep the usual permissions.
+TEST_F(Folders, CredentialFileIsOwnerOnly) {
+  std::filesystem::create_directories(dir.path() / "USER");
+  const std::string uid = dir.join("USER\\UID_QRT.FIL");
+  write_file(uid, "AAAAAAAAAAAAAAAAAAAAAAAA");
+  std::filesystem::permissions(uid, std::filesystem::perms::all);
+  uid_fil_write("USER01", "secret01");
+  EXPECT_EQ(std::filesystem::status(uid).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  uid_fil_read();
+  EXPECT_STREQ(zr01->user_pass, "secret01");
+
+  const std::string other = dir.join("CONFIG.INI");
+  EXPECT_EQ(zr_replace_file(other.c_str(), "x", 1), 0);
+  EXPECT_NE(std::filesystem::status(other).permissions() & std::filesystem::perms::group_read,
+            std::filesystem::perms::none);
+}
+#endif
 
 }  // namespace

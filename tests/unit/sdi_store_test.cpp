@@ -80,6 +80,43 @@ TEST_F(SdiStoreTest, CountersAndNumbering) {
             (Lines{"[COMMON]", "list_no_f=99995", "list_no_t=99999", "list_no_cnt=5"}));
 }
 
+// A LIST_NO.FIL with counters no store of results can have (the largest
+// numbers, negative ones, more results than numbers) never overflows a counter
+// and never names a result outside 1 to 99999: the store starts again empty,
+// with a trace line; a full store gives the new result the oldest number.
+TEST_F(SdiStoreTest, HostileCountersNeverOverflow) {
+  struct Case {
+    int f, t, cnt;
+    int new_f, new_t, new_cnt;  // after one more result
+    bool traced;
+  } cases[] = {
+      {2147483647, 2147483647, 2147483647, 1, 1, 1, true},
+      {1, 2147483647, 3, 1, 1, 1, true},
+      {-5, 3, 2, 1, 1, 1, true},
+      {1, 3, -2147483647 - 1, 1, 1, 1, true},
+      {1, 99999, 100000, 1, 1, 1, true},
+      {1, 99999, 99999, 2, 1, 99999, false},
+      {5, 4, 99999, 6, 5, 99999, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.f) + " " + std::to_string(c.t) + " " + std::to_string(c.cnt));
+    std::filesystem::remove(dbg_path());
+    counters(c.f, c.t, c.cnt);
+    _sdi_list_no_read();
+    _sdi_result_new();
+    EXPECT_EQ(+zrsdi->list_no_f, c.new_f);
+    EXPECT_EQ(+zrsdi->list_no_t, c.new_t);
+    EXPECT_EQ(+zrsdi->list_no_cnt, c.new_cnt);
+    EXPECT_EQ(traced("LIST_NO.FIL: counters out of range"), c.traced);
+    if (c.traced) {
+      // The retention cleanup at start-up has nothing to walk.
+      counters(c.f, c.t, c.cnt);
+      _sdi_result_clean();
+      EXPECT_EQ(+zrsdi->list_no_cnt, 0);
+    }
+  }
+}
+
 TEST_F(SdiStoreTest, LoadResultWithViewedFlags) {
   write_file(in_result("00007.FIL"),
              "[LIST]\r\nrslt_cnt=3\r\nsdi_date=2024/01/17\r\nsdi_time=09:05:00\r\n"
@@ -232,13 +269,66 @@ TEST_F(SdiCalendarTest, MoreThan240DatesFillTheCalendarOnly) {
   EXPECT_TRUE(traced("60 issue dates beyond 240 dropped"));
 }
 
-TEST_F(SdiCalendarTest, MissingFileOrOverlongLineEndsTheProcess) {
+// A missing calendar is an I/O failure report; an over-long line (the file is
+// the server's text) is cut with a trace line and the dates after it are read.
+TEST_F(SdiCalendarTest, MissingFileEndsTheProcessAnOverlongLineIsCut) {
   EXPECT_EXIT(_sdi_update_tm_read(20240117), ::testing::ExitedWithCode(0), "");
   write_file(update_tm(), "20240105" + std::string(246, ' ') + "\r\n");  // 254 bytes: fits
   _sdi_update_tm_read(20240117);
   EXPECT_EQ(calendar(), (std::vector<std::int32_t>{20240105}));
-  write_file(update_tm(), "20240105" + std::string(247, ' ') + "\r\n");
-  EXPECT_EXIT(_sdi_update_tm_read(20240117), ::testing::ExitedWithCode(0), "");
+  EXPECT_FALSE(traced("UPDATE_TM: line longer"));
+  write_file(update_tm(), "20240105" + std::string(247, ' ') + "\r\n" + "20240112" +
+                              std::string(100000, 'x') + "\r\n20240119          20240119\r\n");
+  _sdi_update_tm_read(20240117);
+  EXPECT_EQ(calendar(), (std::vector<std::int32_t>{20240105, 20240112, 20240119}));
+  EXPECT_TRUE(traced("UPDATE_TM: line longer than 254 bytes, cut"));
+}
+
+// The writer of the calendar and of the result files keeps every line within
+// what the readers take (254 and 599 bytes); other lines stay byte for byte.
+TEST_F(SdiCalendarTest, WritersCutOverlongLines) {
+  std::string two_byte;
+  for (int i = 0; i < 400; ++i) two_byte += "表";
+  const std::string calendar_text = "20240105          20240105\r\n20240112" +
+                                    std::string(500, 'x') + "\r\n20240119\n" + two_byte;
+  _sdi_update_tm_write(calendar_text.data(), static_cast<std::int32_t>(calendar_text.size()));
+  std::string kept_two_byte;
+  for (int i = 0; i < 127; ++i) kept_two_byte += "表";
+  EXPECT_EQ(read_file(update_tm()), "20240105          20240105\r\n20240112" +
+                                        std::string(246, 'x') + "\r\n20240119\n" + kept_two_byte);
+  EXPECT_TRUE(traced("UPDATE_TM: 2 lines longer than 254 bytes cut"));
+
+  const std::string result =
+      "[LIST]\r\nrslt_cnt=1\r\n[00001]\r\nexp_nm=" + std::string(5000, 'e') + "\r\ninq_cnt=7\r\n";
+  _sdi_result_write(1, result.data(), static_cast<std::int32_t>(result.size()));
+  EXPECT_EQ(read_file(in_result("00001.FIL")), "[LIST]\r\nrslt_cnt=1\r\n[00001]\r\nexp_nm=" +
+                                                   std::string(599 - 7, 'e') + "\r\ninq_cnt=7\r\n");
+}
+
+// A result file with an over-long line (the server's text, stored before the
+// writer bounded it, or put there by hand) loads with the line cut; the values
+// after it are read, and the program goes on.
+TEST_F(SdiStoreTest, ResultWithOverlongLinesLoads) {
+  write_file(in_result("00001.FIL"),
+             "[LIST]\r\nrslt_cnt=2\r\nsdi_date=2024/01/12\r\n[00001]\r\n"
+             "exp_nm=" +
+                 std::string(100000, 'e') + "\r\ninq_cnt=7\r\n[00002]\r\ninq_cnt=3\r\n");
+  write_file(in_result("00001_VWD.FIL"),
+             "[00001]\r\n;" + std::string(100000, 'c') + "\r\nvwd_fg=1\r\n");
+  _sdi_result_read(1);
+  EXPECT_EQ(+zrsdi->rslt_cnt, 2);
+  EXPECT_STREQ(zrsdi->sdi_date, "2024/01/12");
+  EXPECT_EQ(std::string(zrsdi->rslt[0].exp_nm), std::string(68, 'e'));
+  EXPECT_EQ(+zrsdi->rslt[0].inq_cnt, 7);
+  EXPECT_EQ(+zrsdi->rslt[1].inq_cnt, 3);
+  EXPECT_EQ(+zrsdi->rslt[0].vwd_fg, 1);
+  EXPECT_TRUE(traced("_config_read line longer than 599 bytes, cut"));
+  // Storing the viewed flags loads the old file as a document first.
+  zrsdi->rslt[1].vwd_fg = 1;
+  _sdi_vwd_write(1);
+  EXPECT_TRUE(traced("_config_open line longer than 499 bytes, cut"));
+  _sdi_result_read(1);
+  EXPECT_EQ(+zrsdi->rslt[1].vwd_fg, 1);
 }
 
 TEST_F(SdiStoreTest, SinglePurposeFiles) {

@@ -255,6 +255,58 @@ TEST_F(SessionLogonTest, ShortLogonHostListEdges) {
   EXPECT_STREQ(zrconn->host_nm[1], "g");
 }
 
+// Host names from the server reach ZORAX.INI, the request line and the
+// CONNECT line: only plausible host names are kept, anything else is dropped
+// with a trace line that shows its control bytes.
+struct HostileHostCase {
+  const char* name;
+  std::string host;
+  const char* traced;
+};
+
+class SessionHostileHostTest : public SessionLogonTest,
+                               public ::testing::WithParamInterface<HostileHostCase> {};
+
+TEST_P(SessionHostileHostTest, HostListEntryIsDropped) {
+  const HostileHostCase& c = GetParam();
+  svc.answer_ok(checker_logon(51, "db1.example", "o", 0, "", {c.host, "h4.example"}));
+  EXPECT_EQ(get_zrdb_url(0), 0);
+  EXPECT_EQ(zrconn->host_cnt, 4);
+  EXPECT_EQ(ini_hosts(),
+            (std::vector<std::string>{"h1.example", "h2.example", "h3.example", "h4.example"}));
+  const std::string ini = qrt_test::read_file(dir.join("USER\\ZORAX.INI"));
+  EXPECT_THAT(ini, ::testing::Not(::testing::HasSubstr("SSL_CERT_IGNORE")));
+  EXPECT_TRUE(traced(std::string("host list: not a host name, dropped: ") + c.traced))
+      << qrt_test::read_file(dbg_path());
+  // Read back, the file turns no certificate check off.
+  ASSERT_EQ(zrnet_ini_read(), 0);
+  EXPECT_EQ(zr00->ssl_cert_ign, 0);
+  EXPECT_EQ(zrconn->host_cnt, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, SessionHostileHostTest,
+    ::testing::Values(HostileHostCase{"LineBreakAndKey", "evil\r\nSSL_CERT_IGNORE     ON",
+                                      "evil\\x0D\\x0ASSL_CERT_IGNORE     ON"},
+                      HostileHostCase{"Blank", "h5 example", "h5 example"},
+                      HostileHostCase{"Colon", "h5.example:8080", "h5.example:8080"},
+                      HostileHostCase{"FillsTheWholeField", std::string(31, 'a'),
+                                      "aaaaaaaaaaaaaaaaaaaaaaa"}),
+    [](const ::testing::TestParamInfo<HostileHostCase>& info) {
+      return std::string(info.param.name);
+    });
+
+TEST_F(SessionLogonTest, HostileDatabaseHostIsNotUsed) {
+  svc.answer_ok(checker_logon(51, "db\r\nHost: other", "o", 0, "", {}));
+  EXPECT_EQ(get_zrdb_url(0), 0);
+  EXPECT_STREQ(zrconn->cur_host, "");
+  EXPECT_TRUE(traced("database host: not a host name, dropped: db\\x0D\\x0AHost: other"));
+  // The checker stays with the host that answered the short logon.
+  EXPECT_STREQ(zr01->http_host_nm, "h1.example");
+  zr0930_logoff();
+  EXPECT_EQ(svc.sent.back().host, "h1.example");
+}
+
 TEST_F(SessionLogonTest, ShortLogonRefusedOrUnreachable) {
   svc.answer_text(-1, "利用停止中です。");
   EXPECT_EQ(get_zrdb_url(0), -1);

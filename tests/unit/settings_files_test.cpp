@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -118,21 +119,41 @@ TEST_F(SettingsFilesTest, ReadsEveryKeyAndWritesTheSameFileBack) {
 }
 
 TEST_F(SettingsFilesTest, CertificateKeyIsReadAndWrittenOnlyWhenSet) {
+  // The key turns certificate checks off: only the exact key with exactly ON at
+  // byte 20 sets it; any other line with its name is OFF and traced.
   struct Case {
     const char* line;  // the key line added to the full file, or empty
     bool set;
+    bool traced;
   } cases[] = {
-      {"SSL_CERT_IGNORE     ON", true},
-      {"SSL_CERT_IGNORE     OFF", false},
-      {"", false},
+      {"SSL_CERT_IGNORE     ON", true, false},
+      {"SSL_CERT_IGNORE     OFF", false, false},
+      {"", false, false},
+      {"SSL_CERT_IGNORE     YES", false, true},
+      {"SSL_CERT_IGNORE     on", false, true},
+      {"SSL_CERT_IGNORE     ON ", false, true},
+      {"SSL_CERT_IGNORE     ONLY", false, true},
+      {"SSL_CERT_IGNORE     ", false, true},
+      {"SSL_CERT_IGNORE_ALL ON", false, true},
+      {"SSL_CERT_IGNORE\t\t\t\t\tON", false, true},
+      {"SSL_CERT_IGNORE      ON", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     std::vector<std::string> input = kFullFile;
     if (c.line[0]) input.push_back(c.line);
     write_file(ini(), crlf(input));
+    std::remove(dbg_path().c_str());
     ASSERT_EQ(zrnet_ini_read(), 0);
     EXPECT_EQ(zr00->ssl_cert_ign != 0, c.set);
+    const std::vector<std::string> t = trace();
+    const bool traced = std::any_of(t.begin(), t.end(), [&](const std::string& l) {
+      return l == std::string(
+                      "ZORAX.INI: SSL_CERT_IGNORE is ON only with exactly ON at byte 20, "
+                      "taken as OFF: ") +
+                      c.line;
+    });
+    EXPECT_EQ(traced, c.traced);
     ASSERT_EQ(zrnet_ini_write(), 0);
     std::vector<std::string> expected = kFullFile;
     if (c.set) expected.push_back("SSL_CERT_IGNORE     ON");
@@ -456,6 +477,29 @@ TEST_F(SettingsFilesTest, MissingShortOrLongAccountFiles) {
   uid_fil_read();
   EXPECT_EQ(std::string(zr01->user_id).size(), 8u);
   EXPECT_EQ(std::string(zr01->user_pass).size(), 8u);
+}
+
+// A value never brings a control byte into the file: the line ends before it,
+// so no value can add a line (such as one that turns certificate checks off).
+TEST_F(SettingsFilesTest, WriterNeverWritesAControlByteIntoAValue) {
+  std::filesystem::create_directories(dir.path() / "USER");
+  zrconn->host_cnt = 2;
+  zr::copy(zrconn->host_nm[0], "www1.example.jp");
+  zr::copy(zrconn->host_nm[1], "evil\r\nSSL_CERT_IGNORE     ON");
+  zr::copy(zrconn->obj_nm, "/qrt\tOBJ\x01");
+  zr00->ssl_use = 1;
+  zrnet_ini_write();
+  const std::vector<std::string> lines = read_lines(ini());
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[2], "ホスト名            www1.example.jp");
+  EXPECT_EQ(lines[3], "ホスト名            evil");
+  EXPECT_EQ(lines[4], "オブジェクト名      /qrt");
+  for (const std::string& l : lines) {
+    EXPECT_EQ(l.find("SSL_CERT_IGNORE"), std::string::npos) << l;
+    for (char c : l) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << l;
+  }
+  ASSERT_EQ(zrnet_ini_read(), 0);
+  EXPECT_EQ(zr00->ssl_cert_ign, 0);
 }
 
 }  // namespace

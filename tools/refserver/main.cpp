@@ -1,5 +1,7 @@
 // refserver --scenario FILE [--port N] [--port-file F] [--log F] [--cert PEM --key PEM]
-// The reference server of the service (see README.md).
+// refserver --relay HTTPS_PORT [--port N] [--port-file F] [--log F]
+// The reference server of the service, or a CONNECT relay to its HTTPS port
+// (see README.md).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include <pthread.h>
 
 #include "lha/lha.h"
+#include "relay.h"
 #include "zrlib.h"
 #include "scenario.h"
 #include "server.h"
@@ -20,7 +23,8 @@ int usage(const char* why) {
   std::fprintf(stderr,
                "refserver: %s\n"
                "usage: refserver --scenario FILE [--port N] [--port-file F] [--log F]\n"
-               "                 [--cert FILE --key FILE]\n",
+               "                 [--cert FILE --key FILE]\n"
+               "       refserver --relay HTTPS_PORT [--port N] [--port-file F] [--log F]\n",
                why);
   return 2;
 }
@@ -51,11 +55,51 @@ bool write_port_file(const std::string& path, int port) {
   return ok && std::rename(tmp.c_str(), path.c_str()) == 0;
 }
 
+// SIGTERM and SIGINT are taken by sigwait; the serving threads block them.
+sigset_t block_stop_signals() {
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGTERM);
+  sigaddset(&stop_signals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  return stop_signals;
+}
+
+int run_relay(int relay_to, int port, const std::string& port_file, const std::string& log_path) {
+  std::FILE* log_out = stderr;
+  if (!log_path.empty()) {
+    log_out = std::fopen(log_path.c_str(), "a");
+    if (!log_out) return usage(("cannot open log " + log_path).c_str());
+  }
+  sigset_t stop_signals = block_stop_signals();
+  refsrv::Log log(log_out);
+  refsrv::Relay relay(relay_to, log);
+  int bound = relay.bind(port);
+  if (bound <= 0) {
+    std::fprintf(stderr, "refserver: cannot listen on 127.0.0.1:%d\n", port);
+    return 2;
+  }
+  std::printf("listening 127.0.0.1:%d\n", bound);
+  std::fflush(stdout);
+  if (!port_file.empty() && !write_port_file(port_file, bound)) {
+    std::fprintf(stderr, "refserver: cannot write %s\n", port_file.c_str());
+    return 2;
+  }
+  std::thread serving([&relay] { relay.run(); });
+  int sig = 0;
+  sigwait(&stop_signals, &sig);
+  relay.stop();
+  serving.join();
+  if (log_out != stderr) std::fclose(log_out);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string scenario_path, port_file, log_path, cert_file, key_file;
-  int port = 0;
+  int port = 0, relay_to = 0;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (i + 1 >= argc) return usage(("missing value for " + a).c_str());
@@ -70,7 +114,12 @@ int main(int argc, char** argv) {
       cert_file = v;
     else if (a == "--key")
       key_file = v;
-    else if (a == "--port") {
+    else if (a == "--relay") {
+      char* end = nullptr;
+      long p = std::strtol(v.c_str(), &end, 10);
+      if (*end || p < 1 || p > 65535) return usage("bad relay port");
+      relay_to = static_cast<int>(p);
+    } else if (a == "--port") {
       char* end = nullptr;
       long p = std::strtol(v.c_str(), &end, 10);
       if (*end || p < 0 || p > 65535) return usage("bad port");
@@ -79,6 +128,7 @@ int main(int argc, char** argv) {
       return usage(("unknown option " + a).c_str());
     }
   }
+  if (relay_to) return run_relay(relay_to, port, port_file, log_path);
   if (scenario_path.empty()) return usage("--scenario is required");
   if (cert_file.empty() != key_file.empty()) return usage("--cert and --key go together");
   const bool tls = !cert_file.empty();
@@ -107,13 +157,7 @@ int main(int argc, char** argv) {
     if (!log_out) return usage(("cannot open log " + log_path).c_str());
   }
 
-  // SIGTERM and SIGINT are taken by sigwait below; the server's threads block them.
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGTERM);
-  sigaddset(&stop_signals, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  sigset_t stop_signals = block_stop_signals();
 
   refsrv::Log log(log_out);
   refsrv::RefServer server(std::move(sc), log, cert_file, key_file);

@@ -244,6 +244,7 @@ class Parser {
       if (key == "sdi_stop") return num(sc_.sdi_stop);
       if (key == "srv_txt") return (sc_.srv_txt = value, true);
       if (key == "hosts") return (sc_.hosts = words(value), true);
+      if (key == "host") return (sc_.hosts.push_back(value), true);
       if (key == "session") return num(sc_.session);
       if (key == "recv_timeout") return num(sc_.recv_timeout);
       if (key == "pd_f") return num(sc_.pd_f);

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
@@ -261,6 +262,46 @@ bool os_copy_file(const char* src, const char* dst) {
 
 bool replace_file(const char* src, const char* dst) {
   return std::rename(native_path(src).c_str(), native_path(dst).c_str()) == 0;
+}
+
+bool write_temp_beside(const char* target, const void* data, std::size_t len, bool owner_only,
+                       std::string* tmp_name) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const unsigned long stamp = static_cast<unsigned long>(getpid()) * 2654435761UL ^
+                                (counter.fetch_add(1) * 40503UL) ^
+                                static_cast<unsigned long>(now.tv_nsec);
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".$%08lX", stamp & 0xFFFFFFFFUL);
+    const std::string name = std::string(target) + suffix;
+    const std::string native = native_path(name.c_str());
+    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          owner_only ? 0600 : 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    const char* p = static_cast<const char*>(data);
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < len) {
+      const ssize_t n = ::write(fd, p + done, len - done);
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+      ::unlink(native.c_str());
+      return false;
+    }
+    *tmp_name = name;
+    return true;
+  }
+  return false;
 }
 
 bool commit_stream(std::FILE* fp) { return std::fflush(fp) == 0 && fsync(fileno(fp)) == 0; }

@@ -21,6 +21,7 @@ struct TlsSession {
   BIO* in = nullptr;   // records received (owned by ssl)
   BIO* out = nullptr;  // bytes to send (owned by ssl)
   CertCheck check;
+  bool host_set = false;  // the host name (or address) is what the certificate is checked against
 };
 
 namespace {
@@ -107,12 +108,14 @@ TlsSession* tls_client_new(const char* host, long* status) {
   SSL_set_bio(s->ssl, s->in, s->out);
   SSL_set_ex_data(s->ssl, session_index(), s);
   SSL_set_verify(s->ssl, SSL_VERIFY_NONE, note_problem);
+  // An empty name would leave the name unchecked; the check after the
+  // handshake refuses a session whose name could not be set.
   in_addr ip{};
-  if (inet_pton(AF_INET, host, &ip) == 1) {
-    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s->ssl), host);
-  } else {
+  if (host && host[0] && inet_pton(AF_INET, host, &ip) == 1) {
+    s->host_set = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s->ssl), host) == 1;
+  } else if (host && host[0]) {
     SSL_set_tlsext_host_name(s->ssl, host);
-    SSL_set1_host(s->ssl, host);
+    s->host_set = SSL_set1_host(s->ssl, host) == 1;
   }
   SSL_set_connect_state(s->ssl);
   *status = 0;
@@ -150,12 +153,21 @@ TlsStep tls_handshake(TlsSession* s, const char* in, std::size_t len, std::strin
 
 CertCheck tls_verify_peer(TlsSession* s) {
   CertCheck c = s->check;
+  auto note = [&c](unsigned problem, long status, const char* detail) {
+    if (c.problems == 0) {
+      c.status = status;
+      c.detail = detail;
+    }
+    c.problems |= problem;
+  };
   X509* peer = SSL_get1_peer_certificate(s->ssl);
-  if (!peer) {
-    c.problems |= kCertOther;
-    if (c.detail.empty()) c.detail = "no server certificate";
-  }
+  if (!peer) note(kCertOther, 0, "no server certificate");
   X509_free(peer);
+  // OpenSSL's own final verdict, whatever the callback saw.
+  const long verdict = SSL_get_verify_result(s->ssl);
+  if (verdict != X509_V_OK)
+    note(problem_of(static_cast<int>(verdict)), verdict, X509_verify_cert_error_string(verdict));
+  if (!s->host_set) note(kCertNameMismatch, 0, "no host name to check the certificate against");
   return c;
 }
 

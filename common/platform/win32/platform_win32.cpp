@@ -4,11 +4,14 @@
 #include <io.h>
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -267,6 +270,80 @@ bool os_copy_file(const char* src, const char* dst) { return CopyFileA(src, dst,
 
 bool replace_file(const char* src, const char* dst) {
   return MoveFileExA(src, dst, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+namespace {
+
+// A security descriptor whose access list grants the current user alone full
+// access and takes nothing from the folder. False when it cannot be made.
+struct OwnerOnly {
+  SECURITY_DESCRIPTOR sd{};
+  std::vector<unsigned char> user;  // TOKEN_USER
+  std::vector<unsigned char> acl;
+  bool make() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    DWORD need = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &need);
+    user.resize(need ? need : 1);
+    const bool got = need && GetTokenInformation(token, TokenUser, user.data(), need, &need);
+    CloseHandle(token);
+    if (!got) return false;
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    acl.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
+    PACL list = reinterpret_cast<PACL>(acl.data());
+    return InitializeAcl(list, static_cast<DWORD>(acl.size()), ACL_REVISION) &&
+           AddAccessAllowedAce(list, ACL_REVISION, GENERIC_ALL, sid) &&
+           InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+           SetSecurityDescriptorDacl(&sd, TRUE, list, FALSE) &&
+           SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  }
+};
+
+}  // namespace
+
+bool write_temp_beside(const char* target, const void* data, std::size_t len, bool owner_only,
+                       std::string* tmp_name) {
+  static LONG counter = 0;
+  OwnerOnly owner;
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
+  if (owner_only) {
+    if (!owner.make()) return false;
+    sa.lpSecurityDescriptor = &owner.sd;
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const unsigned long stamp =
+        GetCurrentProcessId() * 2654435761UL ^
+        static_cast<unsigned long>(InterlockedIncrement(&counter)) * 40503UL ^ GetTickCount();
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".$%08lX", stamp & 0xFFFFFFFFUL);
+    const std::string name = std::string(target) + suffix;
+    // CREATE_NEW fails on any existing name, a link included.
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, owner_only ? &sa : nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS) continue;
+      return false;
+    }
+    const char* p = static_cast<const char*>(data);
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < len) {
+      const DWORD piece = len - done > 0x40000000 ? 0x40000000 : static_cast<DWORD>(len - done);
+      DWORD n = 0;
+      ok = WriteFile(h, p + done, piece, &n, nullptr) && n > 0;
+      done += n;
+    }
+    ok = ok && FlushFileBuffers(h);
+    ok = CloseHandle(h) && ok;
+    if (!ok) {
+      DeleteFileA(name.c_str());
+      return false;
+    }
+    *tmp_name = name;
+    return true;
+  }
+  return false;
 }
 
 bool commit_stream(std::FILE* fp) {

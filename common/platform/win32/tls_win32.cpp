@@ -24,8 +24,21 @@ namespace {
 HMODULE g_library = nullptr;
 PSecurityFunctionTableA g_sspi = nullptr;
 
+// Besides the output memory and the supplied credentials, the context is asked
+// for a protected stream (the requests other TLS clients of Schannel make); the
+// check after the handshake refuses a context that did not get it.
 constexpr unsigned long kContextRequests =
-    ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_USE_SUPPLIED_CREDS | ISC_REQ_MANUAL_CRED_VALIDATION;
+    ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_USE_SUPPLIED_CREDS | ISC_REQ_MANUAL_CRED_VALIDATION |
+    ISC_REQ_CONFIDENTIALITY | ISC_REQ_STREAM | ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT;
+
+// Whether an established context encrypts, protects the integrity of its
+// records and works as a stream. Schannel reports a TLS stream's integrity as
+// replay and sequence detection rather than with ISC_RET_INTEGRITY.
+bool context_protected(unsigned long attrs) {
+  const bool integrity = (attrs & ISC_RET_INTEGRITY) ||
+                         ((attrs & ISC_RET_REPLAY_DETECT) && (attrs & ISC_RET_SEQUENCE_DETECT));
+  return (attrs & ISC_RET_CONFIDENTIALITY) && (attrs & ISC_RET_STREAM) && integrity;
+}
 
 }  // namespace
 
@@ -36,6 +49,7 @@ struct TlsSession {
   bool has_ctx = false;
   std::string host;
   std::vector<char> pending;  // input not yet consumed by the handshake
+  unsigned long attrs = 0;    // context attributes returned by the last round
 };
 
 SecLoad security_load() {
@@ -147,6 +161,7 @@ TlsStep tls_handshake(TlsSession* s, const char* in, std::size_t len, std::strin
   }
   if (ss == SEC_E_OK || ss == SEC_I_CONTINUE_NEEDED || ss == SEC_I_INCOMPLETE_CREDENTIALS)
     s->has_ctx = true;
+  s->attrs = attrs;
   if (out_buf.pvBuffer) {
     out->assign(static_cast<const char*>(out_buf.pvBuffer), out_buf.cbBuffer);
     g_sspi->FreeContextBuffer(out_buf.pvBuffer);
@@ -175,6 +190,10 @@ CertCheck tls_verify_peer(TlsSession* s) {
     }
     c.problems |= problem;
   };
+  if (!context_protected(s->attrs))
+    note(kCertOther, static_cast<long>(s->attrs),
+         "the secured context lacks confidentiality, integrity or stream mode");
+  if (s->host.empty()) note(kCertNameMismatch, 0, "no host name to check the certificate against");
 
   char server_auth[] = szOID_PKIX_KP_SERVER_AUTH;
   char* usages[] = {server_auth};
@@ -207,6 +226,9 @@ CertCheck tls_verify_peer(TlsSession* s) {
   if (n > 0) {
     wide_host.resize(static_cast<std::size_t>(n));
     MultiByteToWideChar(CP_ACP, 0, s->host.c_str(), -1, wide_host.data(), n);
+  } else if (!s->host.empty()) {
+    note(kCertNameMismatch, static_cast<long>(GetLastError()),
+         "the host name cannot be checked against the certificate");
   }
   SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl_para{};
   ssl_para.cbSize = sizeof ssl_para;

@@ -1,8 +1,11 @@
-// Fuzz target: the issue calendar parse over an arbitrary UPDATE_TM. The first
+// Fuzz target: the issue calendar parse over an arbitrary UPDATE_TM (over-long
+// lines included), and its writer, whose lines must fit the reader. The first
 // four bytes choose the newest issue date, the rest is the file.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "../ini/sdi_fuzz_support.h"
 
@@ -14,9 +17,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     data += 4;
     size -= 4;
   }
-  if (!sdi_fuzz::lines_fit(data, size, 255)) return 0;
   sdi_fuzz::put_file("DLV\\UPDATE_TM", data, size);
   _sdi_update_tm_read(newest);
   if (zrsdi->upd_cnt < 0 || zrsdi->upd_cnt > kSdiCalMax) std::abort();
+
+  _sdi_update_tm_write(data, static_cast<std::int32_t>(size));
+  const std::string written = sdi_fuzz::file_bytes(sdi_fuzz::path("DLV\\UPDATE_TM"));
+  if (!sdi_fuzz::lines_fit(reinterpret_cast<const std::uint8_t*>(written.data()), written.size(),
+                           255)) {
+    std::fprintf(stderr, "the calendar writer wrote a line the reader does not take\n");
+    std::abort();
+  }
+  _sdi_update_tm_read(newest);
   return 0;
 }

@@ -1,6 +1,8 @@
-// Fuzz target: the INI reader over arbitrary file contents. The bytes are loaded
-// as a document, changed and written back, loaded again (a written document must
-// read back to the same bytes), and read key by key as settings and as a result.
+// Fuzz target: the INI reader over arbitrary file contents (over-long lines
+// included). The bytes are loaded as a document, changed and written back,
+// loaded again (a written document must read back to the same bytes), read key
+// by key as settings and as a result, and stored as a result, whose lines must
+// fit the reader.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -8,24 +10,8 @@
 #include "sdi_fuzz_support.h"
 #include "runtime/ini.h"
 
-namespace {
-
-std::string file_bytes(const std::string& name) {
-  std::string bytes;
-  if (std::FILE* fp = plat::open_stream(name.c_str(), "rb")) {
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0) bytes.append(buf, n);
-    std::fclose(fp);
-  }
-  return bytes;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   sdi_fuzz::setup();
-  if (!sdi_fuzz::lines_fit(data, size, 500)) return 0;
   const std::string config = sdi_fuzz::path("DLV\\CONFIG.INI");
 
   sdi_fuzz::put_file("DLV\\CONFIG.INI", data, size);
@@ -39,12 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   _config_write("00001", "vwd_fg", nullptr);
   _config_write("LIST", nullptr, nullptr);
   _config_close();
-  const std::string written = file_bytes(config);
+  const std::string written = sdi_fuzz::file_bytes(config);
 
   _config_open(config.c_str());
   _config_write("SYSTEM", "check_time", "12:00:00");  // unchanged: marks it for writing
   _config_close();
-  if (file_bytes(config) != written) {
+  if (sdi_fuzz::file_bytes(config) != written) {
     std::fprintf(stderr, "a written document does not read back the same\n");
     std::abort();
   }
@@ -54,5 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   _sdi_result_read(1);
   if (zrsdi->rslt_cnt < 0 || zrsdi->rslt_cnt > kSdiRsltMax) std::abort();
   _sdi_vwd_write(1);
+
+  // The result writer keeps every line within what _config_read takes.
+  _sdi_result_write(1, data, static_cast<std::int32_t>(size));
+  const std::string result = sdi_fuzz::file_bytes(sdi_fuzz::path("DLV\\RESULT\\00001.FIL"));
+  if (!sdi_fuzz::lines_fit(reinterpret_cast<const std::uint8_t*>(result.data()), result.size(),
+                           600)) {
+    std::fprintf(stderr, "the result writer wrote a line the reader does not take\n");
+    std::abort();
+  }
+  _sdi_result_read(1);
   return 0;
 }

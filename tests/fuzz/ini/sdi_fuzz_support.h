@@ -52,8 +52,20 @@ inline void put_file(const char* rel, const std::uint8_t* data, std::size_t size
   std::fclose(fp);
 }
 
-// The line reader ends the process on a line of cap bytes or more, by design;
-// inputs with such a line are not interesting here (a unit test covers that end).
+// The bytes of a file (empty when it cannot be read).
+inline std::string file_bytes(const std::string& name) {
+  std::string bytes;
+  if (std::FILE* fp = plat::open_stream(name.c_str(), "rb")) {
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0) bytes.append(buf, n);
+    std::fclose(fp);
+  }
+  return bytes;
+}
+
+// Whether every line (bytes up to LF or the end-of-text mark, CR not counted)
+// is shorter than cap bytes: what the writers of the server's text promise.
 inline bool lines_fit(const std::uint8_t* data, std::size_t size, std::size_t cap) {
   std::size_t len = 0;
   for (std::size_t i = 0; i < size; ++i) {
