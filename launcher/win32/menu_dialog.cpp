@@ -10,7 +10,8 @@ constexpr COLORREF kText = RGB(0, 0, 0);
 constexpr COLORREF kFace = RGB(144, 200, 200);
 constexpr int kBevel = 2;
 // Posted to the dialog by itself so that the start command of launch mode "S"
-// runs once the dialog is on the screen.
+// runs once the dialog is on the screen (the template is WS_VISIBLE, so the
+// dialog is shown before its message loop runs).
 constexpr UINT kStartNow = WM_APP + 1;
 
 constexpr int kButtonIds[] = {menu::kIdStart,   menu::kIdStop,    menu::kIdHistory,
@@ -80,6 +81,8 @@ INT_PTR CALLBACK CMenuDlg::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       self->OnInitDialog();
       return TRUE;
     case kStartNow:
+      // Painted first: the start command blocks the dialog until it returns.
+      UpdateWindow(hwnd);
       if (self) self->OnCommand(menu::kIdStart);
       return TRUE;
     case WM_DRAWITEM: {
