@@ -1,8 +1,8 @@
 #include "qrt000_app.h"
 
-#include <cstdlib>
 #include <cstring>
 
+#include "menu.h"
 #include "net/transport.h"
 #include "platform/platform.h"
 #include "zrlib.h"
@@ -66,7 +66,15 @@ void choose_transport() {
   zwsockh_auth_initial();
 }
 
+MenuWindowFn g_menu_window = nullptr;
+
 }  // namespace
+
+MenuWindowFn menu_window_set(MenuWindowFn fn) {
+  MenuWindowFn previous = g_menu_window;
+  g_menu_window = fn;
+  return previous;
+}
 
 int launch_mode_of(const char* args) {
   if (!args) return 0;
@@ -148,15 +156,8 @@ bool CQrt000App::InitInstance(const char* args) {
     _dbg_print("【OS VERSION : %s】", os_name);
   }
 
-  // The SDI checker menu is the next step of the launcher; it is not part of
-  // this build, so the launcher ends here.
-  _dbg_print("*** SDI checker menu not built yet: launcher ends here ***");
-
-  // Test hook for the end-to-end tests: keep this launcher (and its folder lock)
-  // alive for a while so that a second launcher can be started against it.
-  if (const char* hold = std::getenv("QRT000_HOLD_SECONDS")) {
-    int seconds = std::atoi(hold);
-    if (seconds > 0 && seconds <= 120) plat::sleep_ms(static_cast<std::uint32_t>(seconds) * 1000);
-  }
+  menu::prepare();
+  if (g_menu_window) g_menu_window();
+  menu::closed();
   return true;
 }

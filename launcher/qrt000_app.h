@@ -11,10 +11,16 @@ class CQrt000App {
   CQrt000App(const CQrt000App&) = delete;
   CQrt000App& operator=(const CQrt000App&) = delete;
 
-  // The start-up sequence for the arguments after the program name. False when
-  // the launcher must end at once (no window has been shown for the menu).
+  // The start-up sequence for the arguments after the program name, then the
+  // SDI checker menu. False when the launcher must end at once (no menu).
   bool InitInstance(const char* args);
 };
+
+// The menu's window, shown modally between menu::prepare and menu::closed. The
+// Windows program installs it before the start-up; without one (natively) the
+// menu is prepared and closed at once.
+using MenuWindowFn = void (*)();
+MenuWindowFn menu_window_set(MenuWindowFn fn);
 
 // The launch mode for the first character of the arguments: 1 for "0", 2 for
 // "V", 3 for "S", 0 for anything else (the launcher then ends silently).

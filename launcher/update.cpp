@@ -21,7 +21,7 @@ constexpr int kFreshDownloadsMax = 3;   // downloads of a file whose check block
 constexpr int kCheckBlock = 32;
 
 std::vector<UpdateEntry> g_list;
-UpdateWindowMaker g_window_maker = nullptr;
+DownloadWindowMaker g_window_maker = nullptr;
 
 // The data bytes of the answer in p_msg: its text part and, with sts > 0, the
 // binary part behind it.
@@ -140,8 +140,8 @@ void file_check_block(const std::string& archive, unsigned char out[32]) {
 
 }  // namespace
 
-UpdateWindowMaker update_window_maker(UpdateWindowMaker maker) {
-  UpdateWindowMaker previous = g_window_maker;
+DownloadWindowMaker update_window_maker(DownloadWindowMaker maker) {
+  DownloadWindowMaker previous = g_window_maker;
   g_window_maker = maker;
   return previous;
 }
@@ -203,7 +203,7 @@ int update_download() {
     if (needs_download(e, all)) ++count;
   if (count == 0) return 0;
 
-  std::unique_ptr<UpdateWindow> window = g_window_maker ? g_window_maker(count) : nullptr;
+  std::unique_ptr<DownloadWindow> window = g_window_maker ? g_window_maker(count) : nullptr;
   for (const UpdateEntry& e : g_list) {
     if (!needs_download(e, all)) continue;
     // The download window is serviced here, between files: a cancel pressed

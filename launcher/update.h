@@ -21,16 +21,16 @@ constexpr int kUpdateListMax = 300;
 
 // The window that shows the downloads (the Windows program's CNp000Dlg; none
 // natively or in tests unless one is installed).
-class UpdateWindow {
+class DownloadWindow {
  public:
-  virtual ~UpdateWindow() = default;
+  virtual ~DownloadWindow() = default;
   // The file being downloaded now; true when the user asked to cancel.
   virtual bool file_started(const char* name) = 0;
 };
 // Makes the download window for a number of files (null: no window).
-using UpdateWindowMaker = std::unique_ptr<UpdateWindow> (*)(int files);
+using DownloadWindowMaker = std::unique_ptr<DownloadWindow> (*)(int files);
 // Installs the maker of the download window; returns the previous one.
-UpdateWindowMaker update_window_maker(UpdateWindowMaker maker);
+DownloadWindowMaker update_window_maker(DownloadWindowMaker maker);
 
 // Fills the update list from message 1100: 0, or the failed exchange's result.
 int update_list_get();

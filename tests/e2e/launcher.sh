@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end tests of the launcher's start-up (qrt000.exe under Wine and Xvfb):
-# the trace of a normal start, the refusal of a second launcher in the same
-# folder, the missing connection settings, and the silent end on a bad argument.
+# the trace of a normal start up to the SDI checker menu, the refusal of a second
+# launcher in the same folder, the missing connection settings, and the silent
+# end on a bad argument.
 # usage: launcher.sh BUILD_DIR QRT000_EXE UIDRIVER_EXE
 set -euo pipefail
 # shellcheck source=scripts/e2e/lib.sh
@@ -10,7 +11,7 @@ source "$(dirname "$0")/../../scripts/e2e/lib.sh"
 e2e_init launcher "$1" "$3"
 qrt000=$2
 
-end_line='*** SDI checker menu not built yet: launcher ends here ***'
+menu=ＳＤＩ\ チェッカーメニュー
 
 # ZORAX.INI as the program writes it; $2 = extra [Config] keys and values,
 # separated by spaces.
@@ -47,10 +48,10 @@ new_launcher_folder() {
 }
 
 # Waits until the trace of a folder holds the launcher's last start-up line.
-wait_for_end_line() {
+wait_for_start_up() {
   local i
   for ((i = 0; i < ${2:-30} * 10; i++)); do
-    [ -f "$1/DBG_QRT000.LST" ] && e2e_sjis "$1/DBG_QRT000.LST" 2>/dev/null | grep -qF "$end_line" &&
+    [ -f "$1/DBG_QRT000.LST" ] && e2e_sjis "$1/DBG_QRT000.LST" 2>/dev/null | grep -q '^【OS VERSION' &&
       return 0
     sleep 0.1
   done
@@ -71,30 +72,42 @@ for case in "${cases[@]}"; do
   proxy_line=${rest##*|}
   dir=$(new_launcher_folder ini "$extra")
   e2e_start "$dir" "$dir/QRT000.EXE" "$mode"
-  e2e_wait_exit "$E2E_PID" 30 || e2e_fail "mode $mode: the launcher did not end"
+  pid=$E2E_PID
+  if [ "$mode" = S ]; then
+    # "S" runs the start command at once, which asks for the account first.
+    e2e_ui wait 'QRT000 ZORAX接続' 30 || e2e_fail "mode S: no message without an account"
+    grep -qF 'ＩＤ，ＰＡＳＳを設定して下さい。' <<<"$(e2e_ui texts 'QRT000 ZORAX接続')" ||
+      e2e_fail "mode S: not the account message"
+    e2e_ui click 'QRT000 ZORAX接続' OK || e2e_fail "mode S: cannot press OK"
+  fi
+  e2e_ui wait "$menu" 30 || e2e_fail "mode $mode: no menu"
+  e2e_ui click "$menu" 戻り || e2e_fail "mode $mode: cannot press 戻り"
+  e2e_wait_exit "$pid" 30 || e2e_fail "mode $mode: the launcher did not end after 戻り"
   e2e_collect "$dir" "start-$mode-"
   [ -f "$dir/DBG_QRT000.LST" ] || e2e_fail "mode $mode: no DBG_QRT000.LST"
   trace=$(e2e_sjis "$dir/DBG_QRT000.LST" | tr -d '\r') || e2e_fail "mode $mode: trace is not Shift-JIS"
   mapfile -t lines <<<"$trace"
   expected=("*** Version : 1.20 ***" "$proxy_line" "HTTP_TEST NOT USE")
-  ((${#lines[@]} == 5)) || e2e_fail "mode $mode: expected 5 trace lines, got: $trace"
+  # The start-up writes four lines; what follows is the menu's.
+  ((${#lines[@]} >= 4)) || e2e_fail "mode $mode: expected 4 start-up lines, got: $trace"
   for i in 0 1 2; do
     [ "${lines[i]}" = "${expected[i]}" ] ||
       e2e_fail "mode $mode: trace line $((i + 1)) is '${lines[i]}', expected '${expected[i]}'"
   done
   [[ ${lines[3]} =~ ^【OS\ VERSION\ :\ .+】$ ]] ||
     e2e_fail "mode $mode: trace line 4 is '${lines[3]}', expected the OS version"
-  [ "${lines[4]}" = "$end_line" ] || e2e_fail "mode $mode: trace line 5 is '${lines[4]}'"
   # Every line of the file ends in CR LF.
-  [ "$(grep -c $'\r$' "$dir/DBG_QRT000.LST")" -eq 5 ] || e2e_fail "mode $mode: lines without CR LF"
+  [ "$(grep -c $'\r$' "$dir/DBG_QRT000.LST")" -eq "${#lines[@]}" ] ||
+    e2e_fail "mode $mode: lines without CR LF"
 done
 
 # --- A second launcher of the same folder is refused ----------------------------
 first_dir=$(new_launcher_folder)
-QRT000_HOLD_SECONDS=60 e2e_start "$first_dir" "$first_dir/QRT000.EXE" S
+# The first launcher stays while it shows its menu.
+e2e_start "$first_dir" "$first_dir/QRT000.EXE" 0
 first=$E2E_PID
-wait_for_end_line "$first_dir" 30 || e2e_fail "the first launcher did not start"
-e2e_running "$first" || e2e_fail "the first launcher did not stay (QRT000_HOLD_SECONDS)"
+e2e_ui wait "$menu" 30 || e2e_fail "the first launcher showed no menu"
+e2e_running "$first" || e2e_fail "the first launcher did not stay"
 
 # The same folder typed in upper case: Wine resolves Windows paths without regard
 # to case, the lock name is built in upper case.
@@ -117,11 +130,21 @@ e2e_running "$first" || e2e_fail "the first launcher ended with the second"
 
 # A launcher of another folder starts while the first still runs.
 other_dir=$(new_launcher_folder)
-e2e_start "$other_dir" "$other_dir/QRT000.EXE" S
+e2e_start "$other_dir" "$other_dir/QRT000.EXE" 0
 other=$E2E_PID
-e2e_wait_exit "$other" 30 || e2e_fail "the launcher of another folder did not end (refused?)"
-wait_for_end_line "$other_dir" 1 || e2e_fail "the launcher of another folder did not start up"
+wait_for_start_up "$other_dir" 30 || e2e_fail "the launcher of another folder did not start up"
+e2e_ui gone QRT000 3 || e2e_fail "the launcher of another folder was refused"
+e2e_running "$other" || e2e_fail "the launcher of another folder ended"
 e2e_running "$first" || e2e_fail "the first launcher was not running during the check"
+# Both menus are closed, one after the other.
+e2e_ui close "$menu" || e2e_fail "cannot close a menu"
+for ((i = 0; i < 200; i++)); do
+  e2e_running "$first" && e2e_running "$other" || break
+  sleep 0.1
+done
+e2e_ui close "$menu" || e2e_fail "cannot close the second menu"
+e2e_wait_exit "$first" 20 || e2e_fail "the first launcher did not end"
+e2e_wait_exit "$other" 20 || e2e_fail "the launcher of another folder did not end"
 e2e_collect "$first_dir" "first-"
 e2e_collect "$other_dir" "other-"
 

@@ -65,7 +65,7 @@ std::vector<qrt_test::FakeAnswer> pieces(const std::string& archive, std::size_t
   }
 }
 
-class WindowLog : public UpdateWindow {
+class WindowLog : public DownloadWindow {
  public:
   bool file_started(const char* name) override {
     files.push_back(name);
@@ -76,7 +76,7 @@ class WindowLog : public UpdateWindow {
   static inline bool cancel_before_next = false;
 };
 
-std::unique_ptr<UpdateWindow> make_window(int files) {
+std::unique_ptr<DownloadWindow> make_window(int files) {
   WindowLog::opened_for = files;
   return std::make_unique<WindowLog>();
 }
@@ -112,7 +112,7 @@ class LauncherUpdate : public qrt_test::AreasTest {
   }
 
   FakeService fake{false};
-  UpdateWindowMaker previous_ = nullptr;
+  DownloadWindowMaker previous_ = nullptr;
 };
 
 TEST_F(LauncherUpdate, ListIsReadFromTheAnswer) {

@@ -1,0 +1,118 @@
+#include "menu_dialog.h"
+
+#include "dialog_object.h"
+#include "resource.h"
+#include "zrlib.h"
+
+namespace {
+
+constexpr COLORREF kText = RGB(0, 0, 0);
+constexpr COLORREF kFace = RGB(144, 200, 200);
+constexpr int kBevel = 2;
+// Posted to the dialog by itself so that the start command of launch mode "S"
+// runs once the dialog is on the screen (the template is WS_VISIBLE, so the
+// dialog is shown before its message loop runs).
+constexpr UINT kStartNow = WM_APP + 1;
+
+constexpr int kButtonIds[] = {menu::kIdStart,   menu::kIdStop,    menu::kIdHistory,
+                              menu::kIdOptions, menu::kIdAccount, menu::kIdBack};
+
+}  // namespace
+
+INT_PTR CMenuDlg::DoModal() {
+  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MENU), nullptr, Proc,
+                         reinterpret_cast<LPARAM>(this));
+}
+
+void CMenuDlg::Apply(const menu::Buttons& b) {
+  buttons_ = b;
+  EnableWindow(GetDlgItem(hwnd_, menu::kIdStart), b.start);
+  EnableWindow(GetDlgItem(hwnd_, menu::kIdStop), b.stop);
+  EnableWindow(GetDlgItem(hwnd_, menu::kIdHistory), b.history);
+  EnableWindow(GetDlgItem(hwnd_, menu::kIdOptions), b.options);
+  EnableWindow(GetDlgItem(hwnd_, menu::kIdAccount), b.account);
+}
+
+void CMenuDlg::OnInitDialog() {
+  const COLORREF disabled = GetSysColor(COLOR_GRAYTEXT);
+  for (int i = 0; i < 6; ++i)
+    colour_[i].Attach(hwnd_, kButtonIds[i], kText, kFace, disabled, kBevel);
+  Apply(menu::on_open());
+  if (menu::start_at_once()) PostMessageA(hwnd_, kStartNow, 0, 0);
+}
+
+// The options, history and account dialogs come with a later version.
+void CMenuDlg::NotReady() { _mes_box("この機能は準備中です。", 0); }
+
+void CMenuDlg::OnCommand(int id) {
+  switch (id) {
+    case menu::kIdStart:
+      if (menu::start() == menu::After::kClose) EndDialog(hwnd_, id);
+      break;
+    case menu::kIdStop:
+      if (menu::stop() == menu::After::kClose) EndDialog(hwnd_, id);
+      break;
+    case menu::kIdOptions:
+      NotReady();
+      InvalidateRect(hwnd_, nullptr, TRUE);
+      break;
+    case menu::kIdHistory:
+      NotReady();
+      break;
+    case menu::kIdAccount: {
+      NotReady();
+      bool changed = false;
+      menu::Buttons b = menu::after_account(buttons_, &changed);
+      if (changed) Apply(b);
+      break;
+    }
+    case menu::kIdBack:
+      EndDialog(hwnd_, id);
+      break;
+    default:
+      break;
+  }
+}
+
+INT_PTR CALLBACK CMenuDlg::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  CMenuDlg* self = dialog_object<CMenuDlg>(hwnd, msg, lp);
+  switch (msg) {
+    case WM_INITDIALOG:
+      self->OnInitDialog();
+      return TRUE;
+    case kStartNow:
+      // Painted first: the start command blocks the dialog until it returns.
+      UpdateWindow(hwnd);
+      if (self) self->OnCommand(menu::kIdStart);
+      return TRUE;
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+      if (!self) return FALSE;
+      for (const CColor_Button& b : self->colour_) {
+        if (b.hwnd() && b.hwnd() == item->hwndItem) {
+          b.Draw(*item);
+          return TRUE;
+        }
+      }
+      return FALSE;
+    }
+    case WM_COMMAND:
+      if (self && HIWORD(wp) == BN_CLICKED) self->OnCommand(LOWORD(wp));
+      return TRUE;
+    case WM_CLOSE:
+      EndDialog(hwnd, menu::kIdBack);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+void run_menu_dialog() {
+  // The menu's messages carry the application title of string resource 57344.
+  char title[64];
+  if (LoadStringA(GetModuleHandleA(nullptr), IDS_APP_TITLE, title, sizeof title) > 0) {
+    zr_app_title_set(title);
+  }
+  CMenuDlg dialog;
+  dialog.DoModal();
+}

@@ -1,0 +1,35 @@
+// The SDI checker menu's window: the modal dialog (resource 119) with its six
+// owner-drawn buttons, bound to the portable commands of menu.h.
+#pragma once
+
+#include <windows.h>
+
+#include "color_button.h"
+#include "menu.h"
+
+class CMenuDlg {
+ public:
+  CMenuDlg() = default;
+  CMenuDlg(const CMenuDlg&) = delete;
+  CMenuDlg& operator=(const CMenuDlg&) = delete;
+
+  // Runs the dialog until a command, 戻り or the close box ends it.
+  INT_PTR DoModal();
+
+ private:
+  template <class Dialog>
+  friend Dialog* dialog_object(HWND, UINT, LPARAM);
+  static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  void OnInitDialog();
+  void OnCommand(int id);
+  void Apply(const menu::Buttons& b);
+  void NotReady();
+
+  HWND hwnd_ = nullptr;
+  menu::Buttons buttons_;
+  CColor_Button colour_[6];
+};
+
+// Runs the menu's window with the launcher's title on its messages (the hook
+// the launcher's start-up calls between menu::prepare and menu::closed).
+void run_menu_dialog();
