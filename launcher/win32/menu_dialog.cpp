@@ -45,6 +45,12 @@ void CMenuDlg::OnInitDialog() {
 void CMenuDlg::NotReady() { _mes_box("この機能は準備中です。", 0); }
 
 void CMenuDlg::OnCommand(int id) {
+  if (busy_) return;  // clicks made while a command runs are dropped
+  struct Busy {
+    bool& flag;
+    explicit Busy(bool& f) : flag(f) { flag = true; }
+    ~Busy() { flag = false; }
+  } busy(busy_);
   switch (id) {
     case menu::kIdStart:
       if (menu::start() == menu::After::kClose) EndDialog(hwnd_, id);

@@ -27,6 +27,10 @@ class CMenuDlg {
 
   HWND hwnd_ = nullptr;
   menu::Buttons buttons_;
+  // A command is running: the download window processes this thread's
+  // messages between files, so a click on the menu would otherwise start a
+  // second command inside the first.
+  bool busy_ = false;
   CColor_Button colour_[6];
 };
 

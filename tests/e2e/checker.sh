@@ -42,12 +42,25 @@ trace_of() { e2e_sjis "$1/DBGDATA" | tr -d '\r'; }
 # --- Start-up, the first check and the stored result ------------------------------
 e2e_start_server "$refserver" "$scenario" main
 dir=$(new_checker_folder "$E2E_SERVER_PORT")
+# A QRT000.NEW left by an update replaces the launcher once no launcher runs,
+# carrying its last-write time.
+printf 'old launcher' >"$dir/QRT000.EXE"
+printf 'new launcher' >"$dir/QRT000.NEW"
+touch -d '2030-12-31 03:00:00 UTC' "$dir/QRT000.NEW"
 urls=$E2E_ARTIFACTS/opened-urls.txt
 e2e_set_browser "$urls"
 e2e_start "$dir" "$dir/QRT100.EXE"
 checker=$E2E_PID
 started=$SECONDS
 wait_run_sts 1 30 || e2e_fail "run_sts of QRT100 did not become 1"
+for ((i = 0; i < 100; i++)); do
+  [ -e "$dir/QRT000.NEW" ] || break
+  sleep 0.1
+done
+[ ! -e "$dir/QRT000.NEW" ] || e2e_fail "QRT000.NEW stayed: $(trace_of "$dir" | grep QRT000 | tail -3)"
+[ "$(cat "$dir/QRT000.EXE")" = "new launcher" ] || e2e_fail "QRT000.EXE was not replaced"
+[ "$(date -u -r "$dir/QRT000.EXE" +%Y%m%d%H%M%S)" = 20301231030000 ] ||
+  e2e_fail "QRT000.EXE has not the time of QRT000.NEW: $(date -u -r "$dir/QRT000.EXE")"
 e2e_ui wait "Wine System Tray" 20 || e2e_fail "no tray icon was registered"
 e2e_ui -a wait QRT100 5 || e2e_fail "no hidden main window QRT100"
 

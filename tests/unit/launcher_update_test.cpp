@@ -202,6 +202,31 @@ TEST_F(LauncherUpdate, StampsDecideWithVersionQrt) {
   EXPECT_THAT(WindowLog::files, ElementsAre("OLD.TXT"));
 }
 
+// An installed executable is judged by its link time, taken as Japan time: the
+// same stamp as the list's is not downloaded, one a second earlier is.
+TEST_F(LauncherUpdate, ExecutablesAreJudgedByTheirLinkTime) {
+  // A minimal PE image linked at 2024-12-01 00:30:00 UTC (09:30:00 in Japan).
+  std::string pe(128, '\0');
+  pe[0] = 'M';
+  pe[1] = 'Z';
+  pe[60] = 64;
+  pe.replace(64, 4, std::string("PE\0\0", 4));
+  pe[68] = 0x4C;
+  pe[69] = 0x01;
+  const std::string stamp = le32(1733013000);
+  pe.replace(72, 4, stamp);
+  qrt_test::write_file(dir.join("VERSION.QRT"), "X\r\n");
+  qrt_test::write_file(dir.join("SAME.EXE"), pe);
+  qrt_test::write_file(dir.join("OLDER.EXE"), pe);
+  serve(entry("SAME.EXE", 20241201, 93000) + entry("OLDER.EXE", 20241201, 93001));
+  ASSERT_EQ(update_list_get(), 0);
+  serve_file("newer program");
+  ASSERT_EQ(update_download(), 0) << traced();
+  EXPECT_EQ(qrt_test::read_file(dir.join("SAME.EXE")), pe);
+  EXPECT_EQ(qrt_test::read_file(dir.join("OLDER.EXE")), "newer program");
+  EXPECT_THAT(WindowLog::files, ElementsAre("OLDER.EXE"));
+}
+
 TEST_F(LauncherUpdate, AnEmptyListLeavesVersionQrtAsItIs) {
   qrt_test::write_file(dir.join("VERSION.QRT"), "KEEP\r\n");
   serve("");
