@@ -66,16 +66,12 @@ sigset_t block_stop_signals() {
   return stop_signals;
 }
 
-int run_relay(int relay_to, int port, const std::string& port_file, const std::string& log_path) {
-  std::FILE* log_out = stderr;
-  if (!log_path.empty()) {
-    log_out = std::fopen(log_path.c_str(), "a");
-    if (!log_out) return usage(("cannot open log " + log_path).c_str());
-  }
-  sigset_t stop_signals = block_stop_signals();
-  refsrv::Log log(log_out);
-  refsrv::Relay relay(relay_to, log);
-  int bound = relay.bind(port);
+// Announces the bound port (standard output and the port file), serves on a
+// thread until SIGTERM or SIGINT, then stops: 0, or 2 when the port could not
+// be bound or announced.
+template <class Run, class Stop>
+int serve(int bound, int port, const std::string& port_file, const sigset_t& stop_signals, Run run,
+          Stop stop) {
   if (bound <= 0) {
     std::fprintf(stderr, "refserver: cannot listen on 127.0.0.1:%d\n", port);
     return 2;
@@ -86,13 +82,28 @@ int run_relay(int relay_to, int port, const std::string& port_file, const std::s
     std::fprintf(stderr, "refserver: cannot write %s\n", port_file.c_str());
     return 2;
   }
-  std::thread serving([&relay] { relay.run(); });
+  std::thread serving(run);
   int sig = 0;
   sigwait(&stop_signals, &sig);
-  relay.stop();
+  stop();
   serving.join();
-  if (log_out != stderr) std::fclose(log_out);
   return 0;
+}
+
+int run_relay(int relay_to, int port, const std::string& port_file, const std::string& log_path) {
+  std::FILE* log_out = stderr;
+  if (!log_path.empty()) {
+    log_out = std::fopen(log_path.c_str(), "a");
+    if (!log_out) return usage(("cannot open log " + log_path).c_str());
+  }
+  sigset_t stop_signals = block_stop_signals();
+  refsrv::Log log(log_out);
+  refsrv::Relay relay(relay_to, log);
+  int rc = serve(
+      relay.bind(port), port, port_file, stop_signals, [&relay] { relay.run(); },
+      [&relay] { relay.stop(); });
+  if (log_out != stderr) std::fclose(log_out);
+  return rc;
 }
 
 }  // namespace
@@ -166,24 +177,10 @@ int main(int argc, char** argv) {
                  cert_file.c_str(), key_file.c_str());
     return 2;
   }
-  int bound = server.bind(port);
-  if (bound <= 0) {
-    std::fprintf(stderr, "refserver: cannot listen on 127.0.0.1:%d\n", port);
-    return 2;
-  }
-  std::printf("listening 127.0.0.1:%d\n", bound);
-  std::fflush(stdout);
-  if (!port_file.empty() && !write_port_file(port_file, bound)) {
-    std::fprintf(stderr, "refserver: cannot write %s\n", port_file.c_str());
-    return 2;
-  }
-
-  std::thread serving([&server] { server.listen(); });
-  int sig = 0;
-  sigwait(&stop_signals, &sig);
-  server.stop();
-  serving.join();
+  int rc = serve(
+      server.bind(port), port, port_file, stop_signals, [&server] { server.listen(); },
+      [&server] { server.stop(); });
   if (log_out != stderr) std::fclose(log_out);
   _zrcmna_kill();
-  return 0;
+  return rc;
 }
