@@ -280,7 +280,7 @@ e2e_write_zorax_ini() {
   {
     echo '//// ZORAX環境設定ファイル Version : 1.20 ////'
     echo '[Host]'
-    e2e_zorax_line ホスト名 127.0.0.1
+    e2e_zorax_line ホスト名 "${E2E_ZORAX_HOST:-127.0.0.1}"
     e2e_zorax_line オブジェクト名 /QRT/QRTSRV.EXE
     echo '[Config]'
     while (($#)); do
@@ -288,6 +288,26 @@ e2e_write_zorax_ini() {
       shift 2
     done
   } | e2e_write_sjis "$dir/USER/ZORAX.INI"
+}
+
+# e2e_checker_account DIR: the account DEMO01 (USER\UID_QRT.FIL) and options
+# that search every issue and pop up every five minutes (DLV\CONFIG.INI).
+e2e_checker_account() {
+  mkdir -p "$1/USER" "$1/DLV"
+  printf 'DEMO01\0\0\0demo01\0\0\0' | base64 -w0 >"$1/USER/UID_QRT.FIL"
+  printf '[SYSTEM]\r\ndlv_type=0\r\ndisp_cycle=0\r\n' >"$1/DLV/CONFIG.INI"
+}
+
+# e2e_wait_run_sts VALUE SECONDS: waits until byte 0 of the checker's control
+# block "QRT100" holds VALUE.
+e2e_wait_run_sts() {
+  local i v
+  for ((i = 0; i < $2 * 4; i++)); do
+    v=$(e2e_ui shm QRT100 0 2>/dev/null | tr -d '\r') || v=
+    [ "$v" = "$1" ] && return 0
+    sleep 0.25
+  done
+  return 1
 }
 
 # e2e_zorax_line KEY VALUE: one setting of ZORAX.INI. The programs read a value

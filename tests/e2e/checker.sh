@@ -19,23 +19,11 @@ new_checker_folder() {
   local dir
   dir=$(e2e_new_install)
   e2e_install "$qrt100" "$dir" QRT100.EXE
-  mkdir -p "$dir/DLV"
   e2e_write_zorax_ini "$dir" NO_SSL ON PROXY_USE ON PROXY "127.0.0.1:$1" リトライカウント 01 リトライ間隔 00100
-  printf 'DEMO01\0\0\0demo01\0\0\0' | base64 -w0 >"$dir/USER/UID_QRT.FIL"
-  printf '[SYSTEM]\r\ndlv_type=0\r\ndisp_cycle=0\r\n' >"$dir/DLV/CONFIG.INI"
+  e2e_checker_account "$dir"
   printf '%s' "$dir"
 }
 
-# wait_run_sts VALUE SECONDS: waits until byte 0 of "QRT100" holds VALUE.
-wait_run_sts() {
-  local i v
-  for ((i = 0; i < $2 * 4; i++)); do
-    v=$(e2e_ui shm QRT100 0 2>/dev/null | tr -d '\r') || v=
-    [ "$v" = "$1" ] && return 0
-    sleep 0.25
-  done
-  return 1
-}
 
 trace_of() { e2e_sjis "$1/DBGDATA" | tr -d '\r'; }
 
@@ -52,7 +40,7 @@ e2e_set_browser "$urls"
 e2e_start "$dir" "$dir/QRT100.EXE"
 checker=$E2E_PID
 started=$SECONDS
-wait_run_sts 1 30 || e2e_fail "run_sts of QRT100 did not become 1"
+e2e_wait_run_sts 1 30 || e2e_fail "run_sts of QRT100 did not become 1"
 for ((i = 0; i < 100; i++)); do
   [ -e "$dir/QRT000.NEW" ] || break
   sleep 0.1
@@ -154,7 +142,7 @@ dir=$(new_checker_folder "$E2E_SERVER_PORT")
 e2e_start "$dir" "$dir/QRT100.EXE"
 checker=$E2E_PID
 # The user master is fetched during the start-up; then the server goes away.
-wait_run_sts 1 30 || e2e_fail "unreachable: run_sts did not become 1"
+e2e_wait_run_sts 1 30 || e2e_fail "unreachable: run_sts did not become 1"
 e2e_stop_server
 for pass in 1 2; do
   e2e_ui wait QRT100 30 || e2e_fail "unreachable: no message on pass $pass"

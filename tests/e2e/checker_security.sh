@@ -44,33 +44,12 @@ checker_folder() {
   local dir
   dir=$(e2e_new_install)
   e2e_install "$qrt100" "$dir" QRT100.EXE
-  mkdir -p "$dir/USER" "$dir/DLV"
-  {
-    echo '//// ZORAX環境設定ファイル Version : 1.20 ////'
-    echo '[Host]'
-    echo "ホスト名            $1"
-    echo 'オブジェクト名      /QRT/QRTSRV.EXE'
-    echo '[Config]'
-    echo "NO_SSL              $2"
-    echo 'PROXY_USE           ON'
-    echo "PROXY               127.0.0.1:$3"
-    echo 'リトライカウント    01'
-    echo 'リトライ間隔        00100'
-  } | e2e_write_sjis "$dir/USER/ZORAX.INI"
-  printf 'DEMO01\0\0\0demo01\0\0\0' | base64 -w0 >"$dir/USER/UID_QRT.FIL"
-  printf '[SYSTEM]\r\ndlv_type=0\r\ndisp_cycle=0\r\n' >"$dir/DLV/CONFIG.INI"
+  E2E_ZORAX_HOST=$1 e2e_write_zorax_ini "$dir" NO_SSL "$2" PROXY_USE ON PROXY "127.0.0.1:$3" \
+    リトライカウント 01 リトライ間隔 00100
+  e2e_checker_account "$dir"
   printf '%s' "$dir"
 }
 
-wait_run_sts() {
-  local i v
-  for ((i = 0; i < $2 * 4; i++)); do
-    v=$(e2e_ui shm QRT100 0 2>/dev/null | tr -d '\r') || v=
-    [ "$v" = "$1" ] && return 0
-    sleep 0.25
-  done
-  return 1
-}
 
 stop_checker() {
   e2e_ui shm QRT100 0 9 || e2e_fail "cannot write run_sts"
@@ -126,7 +105,7 @@ relay_port=$PORT
 dir=$(checker_folder localhost OFF "$relay_port")
 e2e_start "$dir" "$dir/QRT100.EXE"
 checker=$E2E_PID
-wait_run_sts 1 40 || e2e_fail "tls: run_sts did not become 1: $(trace_of "$dir" | tail -20)"
+e2e_wait_run_sts 1 40 || e2e_fail "tls: run_sts did not become 1: $(trace_of "$dir" | tail -20)"
 grep -q 'mid=0118 kd00=00 user=DEMO01' "$E2E_ARTIFACTS/https.log" ||
   e2e_fail "tls: the start-up user check did not reach the HTTPS server: $(cat "$E2E_ARTIFACTS/https.log")"
 e2e_wait_file "$dir/DLV/LAST_PD.FIL" 60 || e2e_fail "tls: no check stored a result: $(trace_of "$dir" | tail -30)"
@@ -154,7 +133,7 @@ dir=$(checker_folder 127.0.0.1 ON "$plain_port")
 before=$(cat "$dir/USER/ZORAX.INI")
 e2e_start "$dir" "$dir/QRT100.EXE"
 checker=$E2E_PID
-wait_run_sts 1 40 || e2e_fail "hosts: run_sts did not become 1"
+e2e_wait_run_sts 1 40 || e2e_fail "hosts: run_sts did not become 1"
 e2e_wait_file "$dir/DLV/LAST_PD.FIL" 60 || e2e_fail "hosts: no check stored a result: $(trace_of "$dir" | tail -30)"
 stop_checker "$checker"
 e2e_collect "$dir" hosts-
@@ -171,7 +150,7 @@ grep -qF 'host list: not a host name, dropped: evil\x0D\x0ASSL_CERT_IGNORE     O
 # The checker starts again with the file it wrote.
 e2e_start "$dir" "$dir/QRT100.EXE"
 checker=$E2E_PID
-wait_run_sts 1 40 || e2e_fail "hosts: the second start did not finish"
+e2e_wait_run_sts 1 40 || e2e_fail "hosts: the second start did not finish"
 stop_checker "$checker"
 [ "$(e2e_sjis "$dir/USER/ZORAX.INI" | tr -d '\r')" = "$ini" ] || e2e_fail "hosts: ZORAX.INI changed on the second run"
 [ -n "$before" ]
