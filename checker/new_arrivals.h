@@ -23,16 +23,11 @@ bool latest_enabled();
 
 // ---- the dialog's contents ------------------------------------------------------
 
-// "検索日時：%s %s\r\n検索範囲：%s ～ %s\r\n" of the loaded result.
-void nad_summary(char* out, std::size_t cap);
-// The three column texts of request i: name, hit count, and viewed mark ("―"
-// without hits, "○" viewed, a full-width space otherwise).
-void nad_row(int i, char (&name)[69], char (&count)[16], char (&mark)[4]);
 // The dialog has opened for the loaded result.
 void nad_opened();
 // "新着確認" on list row i (-1: none selected): writes the page address and
 // returns true when it is to be opened (the request is then marked viewed);
-// otherwise the reason has been shown and false is returned.
+// otherwise the reason has been shown and false is returned (sdi_view_open).
 bool nad_open(int i, char* url, std::size_t cap);
 // "閉じる": zero-hit requests count as viewed; disp_first from the check box and
 // the settings are stored, then the viewed flags of the newest result.

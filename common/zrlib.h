@@ -9,6 +9,7 @@
 #include "text/sjis.h"
 #include "lha/lha.h"
 #include "sdi/sdi.h"
+#include "sdi/view.h"
 #include "net/message.h"
 #include "net/tls.h"
 #include "net/transport.h"

@@ -94,12 +94,12 @@ void CQrt100Dlg::OnInitDialog() {
 
 void CQrt100Dlg::Fill() {
   char summary[256];
-  checker::nad_summary(summary, sizeof summary);
+  sdi_view_summary(summary, sizeof summary);
   SetWindowTextA(summary_, summary);
   SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
   for (int i = 0; i < zrsdi->rslt_cnt && i < kSdiRsltMax; ++i) {
     char name[69], count[16], mark[4];
-    checker::nad_row(i, name, count, mark);
+    sdi_view_row(i, name, count, mark);
     LVITEMA it{};
     it.mask = LVIF_TEXT | LVIF_PARAM;
     it.iItem = i;

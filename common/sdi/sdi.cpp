@@ -242,6 +242,14 @@ void _sdi_result_read(std::int32_t n) {
   _dbg_print("配信件数：%d", zrsdi->rslt_cnt);
 }
 
+void _sdi_result_head_read(std::int32_t n, ZR_SDI_HEAD* head) {
+  Path fnm = result_path(n);
+  read_text(fnm, kList, "sdi_date", head->sdi_date);
+  read_text(fnm, kList, "sdi_time", head->sdi_time);
+  read_text(fnm, kList, "inq_date_f", head->inq_date_f);
+  read_text(fnm, kList, "inq_date_t", head->inq_date_t);
+}
+
 void _sdi_vwd_write(std::int32_t n) {
   _config_open(vwd_path(n));
   char sec[16];

@@ -32,6 +32,15 @@ ZR_API void _sdi_result_new();
 ZR_API void _sdi_result_write(std::int32_t n, const void* data, std::int32_t len);
 // Loads result n and its viewed flags into zrsdi (an empty result when missing).
 ZR_API void _sdi_result_read(std::int32_t n);
+// The four texts of section LIST of result n, each cut to its field; empty
+// texts when the file or a key is missing.
+struct ZR_SDI_HEAD {
+  char sdi_date[11];
+  char sdi_time[9];
+  char inq_date_f[11];
+  char inq_date_t[11];
+};
+ZR_API void _sdi_result_head_read(std::int32_t n, ZR_SDI_HEAD* head);
 // Stores the viewed flags of the loaded result as those of result n.
 ZR_API void _sdi_vwd_write(std::int32_t n);
 // Deletes the results older than 100 days before sys_date (checker start-up).

@@ -144,7 +144,7 @@ TEST_F(CheckerDisplayTest, RowsShowCountsAndViewedMarks) {
   const char* counts[] = {"0", "35", "7"};
   for (int i = 0; i < 3; ++i) {
     char name[69], count[16], mark[4];
-    checker::nad_row(i, name, count, mark);
+    sdi_view_row(i, name, count, mark);
     EXPECT_EQ(std::string(name), "検索式" + std::to_string(i + 1));
     EXPECT_STREQ(count, counts[i]);
     EXPECT_STREQ(mark, marks[i]) << i;
@@ -154,7 +154,7 @@ TEST_F(CheckerDisplayTest, RowsShowCountsAndViewedMarks) {
   zr::copy(zrsdi->inq_date_f, "2024/01/06");
   zr::copy(zrsdi->inq_date_t, "2024/01/12");
   char summary[256];
-  checker::nad_summary(summary, sizeof summary);
+  sdi_view_summary(summary, sizeof summary);
   EXPECT_STREQ(summary, "検索日時：2024/01/12 12:00:05\r\n検索範囲：2024/01/06 ～ 2024/01/12\r\n");
 }
 
