@@ -31,9 +31,11 @@ qrt_wine_prefix() {
 
 # qrt_wine_env PREFIX: the prefix, no debug noise unless WINEDEBUG asks for it,
 # the Japanese locale, and neither .NET (mscoree) nor Gecko (mshtml), whose
-# installers Wine would otherwise start when it creates a prefix.
+# installers Wine would otherwise start when it creates a prefix, nor the menu
+# builder, which would turn the shortcuts a test saves into desktop entries
+# (a shortcut in the Startup folder into an autostart entry of this machine).
 qrt_wine_env() {
   export WINEPREFIX=$1
   export WINEDEBUG=${WINEDEBUG:--all} LC_ALL=$QRT_WINE_LOCALE
-  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winemenubuilder.exe=}
 }

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "new_arrivals.h"
+#include "platform/desktop.h"
 #include "resource.h"
 #include "zrlib.h"
 
@@ -13,15 +14,10 @@ constexpr COLORREF kBackground = RGB(250, 200, 205);
 constexpr COLORREF kHeadingColor = RGB(0, 40, 159);
 constexpr COLORREF kNoticeColor = RGB(255, 0, 0);
 
-struct Column {
-  const char* heading;
-  int format;
-  int chars;  // width in average character widths of the dialog's font
-};
-constexpr Column kColumns[] = {
-    {"検索式", LVCFMT_LEFT, 40},
-    {"検索件数", LVCFMT_CENTER, 8},
-    {"既読", LVCFMT_CENTER, 8},
+constexpr plat::ListColumn kColumns[] = {
+    {"検索式", false, 40},
+    {"検索件数", true, 8},
+    {"既読", true, 8},
 };
 
 void set_item_text(HWND list, int item, int column, char* text) {
@@ -65,27 +61,7 @@ void CQrt100Dlg::OnInitDialog() {
   SendDlgItemMessageA(hwnd_, IDC_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(heading_font_),
                       TRUE);
 
-  SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
-               LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  while (SendMessageA(list_, LVM_DELETECOLUMN, 0, 0)) {
-  }
-  int avg = 8;
-  if (HDC dc = GetDC(hwnd_)) {
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0)));
-    TEXTMETRICA tm;
-    if (GetTextMetricsA(dc, &tm) && tm.tmAveCharWidth > 0) avg = tm.tmAveCharWidth;
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
-  }
-  for (int c = 0; c < 3; ++c) {
-    LVCOLUMNA col{};
-    col.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    col.fmt = kColumns[c].format;
-    col.cx = kColumns[c].chars * avg;
-    col.pszText = const_cast<char*>(kColumns[c].heading);
-    col.iSubItem = c;
-    SendMessageA(list_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&col));
-  }
+  plat::list_view_prepare(list_, kColumns, 3);
   SendMessageA(check_, BM_SETCHECK, zrsdi->disp_first == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
   Fill();
   checker::nad_opened();

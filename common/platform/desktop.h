@@ -63,6 +63,20 @@ bool dc_capture(void* dc, int left, int top, int w, int h, void* pixels);
 // Sets the text colour of the window's device context.
 void window_text_color(void* wnd, std::uint32_t colorref);
 
+// ---- list views ---------------------------------------------------------------------
+
+// A column of a report-style list view.
+struct ListColumn {
+  const char* title;
+  bool centred;  // else left-aligned
+  int chars;     // width in average characters of the list's font
+};
+// Prepares a dialog's list view for its rows: report style with grid lines and
+// whole-row selection, its old columns removed, then the columns. A column is
+// as wide as asked or, where its title needs more, as wide as the whole title
+// with the header's margins, in whole average characters.
+void list_view_prepare(void* list, const ListColumn* columns, int count);
+
 // ---- sound --------------------------------------------------------------------------
 
 // The default message beep of that kind; the system's result (nonzero on success).

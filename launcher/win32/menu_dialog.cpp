@@ -1,6 +1,9 @@
 #include "menu_dialog.h"
 
+#include "account_dialog.h"
 #include "dialog_object.h"
+#include "history_dialog.h"
+#include "options_dialog.h"
 #include "resource.h"
 #include "zrlib.h"
 
@@ -41,9 +44,6 @@ void CMenuDlg::OnInitDialog() {
   if (menu::start_at_once()) PostMessageA(hwnd_, kStartNow, 0, 0);
 }
 
-// The options, history and account dialogs come with a later version.
-void CMenuDlg::NotReady() { _mes_box("この機能は準備中です。", 0); }
-
 void CMenuDlg::OnCommand(int id) {
   if (busy_) return;  // clicks made while a command runs are dropped
   struct Busy {
@@ -59,14 +59,14 @@ void CMenuDlg::OnCommand(int id) {
       if (menu::stop() == menu::After::kClose) EndDialog(hwnd_, id);
       break;
     case menu::kIdOptions:
-      NotReady();
+      CQrt020Dlg(hwnd_).DoModal();
       InvalidateRect(hwnd_, nullptr, TRUE);
       break;
     case menu::kIdHistory:
-      NotReady();
+      CQrt030Dlg(hwnd_).DoModal();
       break;
     case menu::kIdAccount: {
-      NotReady();
+      CQrt040Dlg(hwnd_).DoModal();
       bool changed = false;
       menu::Buttons b = menu::after_account(buttons_, &changed);
       if (changed) Apply(b);

@@ -23,7 +23,6 @@ class CMenuDlg {
   void OnInitDialog();
   void OnCommand(int id);
   void Apply(const menu::Buttons& b);
-  void NotReady();
 
   HWND hwnd_ = nullptr;
   menu::Buttons buttons_;

@@ -5,9 +5,18 @@
 #define IDS_APP_TITLE 57344    // the application title of the message boxes
 #define IDS_OLE_FAILED 100
 
-#define IDD_DOWNLOAD 5  // download window
-#define IDD_MENU 119    // SDI checker menu
-#define IDR_CLIP 2      // the download window's AVI clip
+#define IDD_DOWNLOAD 5   // download window
+#define IDD_MENU 119     // SDI checker menu
+#define IDR_CLIP 2       // the download window's AVI clip
+#define IDD_OPTIONS 210  // SDI options
+#define IDD_HISTORY 219  // SDI history
+#define IDD_ACCOUNT 251  // ID and password
+
+// The program's icons, in the order the shell counts them (the start-up
+// shortcut shows the third, index 2).
+#define IDI_MAIN 128
+#define IDI_CHECKER 129
+#define IDI_STARTUP 130
 
 // Buttons of the menu (the same numbers as menu.h).
 #define IDC_START 1072
@@ -21,3 +30,23 @@
 #define IDC_PROGRESS 1011
 #define IDC_FILE_TEXT 1014
 #define IDC_ELAPSED 1035
+
+// Controls of the options dialog (the same numbers as options.h).
+#define IDC_AUTO_START 1130
+#define IDC_CHECK_TIME 1131
+#define IDC_DISP_CYCLE 1132
+#define IDC_ZERO_DISP 1133
+#define IDC_NETWORK 1134
+#define IDC_DLV_TYPE 1135
+
+// Controls of the history dialog (the same numbers as history.h).
+#define IDC_HELP_BUTTON 1076
+#define IDC_REQUESTS 1091
+#define IDC_BACK 1104
+#define IDC_RESULTS 1105
+#define IDC_SHOW 1107
+#define IDC_SUMMARY 1133
+
+// Controls of the ID and password dialog (the same numbers as account.h).
+#define IDC_USER 1126
+#define IDC_PASS 1127

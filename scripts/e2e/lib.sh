@@ -361,3 +361,36 @@ e2e_cleanup() {
   fi
   exit "$rc"
 }
+
+# e2e_launcher_install QRT000 QRT100 PORT [VERSION_UP]: a fresh install folder
+# with the launcher, the checker, the connection settings (the reference server
+# on PORT as the HTTP proxy, one retry) and the account DEMO01; prints it.
+e2e_launcher_install() {
+  local dir
+  dir=$(e2e_new_install)
+  e2e_install "$1" "$dir" QRT000.EXE
+  e2e_install "$2" "$dir" QRT100.EXE
+  mkdir -p "$dir/DLV"
+  e2e_write_zorax_ini "$dir" NO_SSL ON PROXY_USE ON PROXY "127.0.0.1:$3" VERSION_UP "${4:-ON}" \
+    リトライカウント 01 リトライ間隔 00100
+  printf 'DEMO01\0\0\0demo01\0\0\0' | base64 -w0 >"$dir/USER/UID_QRT.FIL"
+  printf '[SYSTEM]\r\ndlv_type=0\r\n' >"$dir/DLV/CONFIG.INI"
+  printf '%s' "$dir"
+}
+
+# e2e_ok_box TITLE TEXT WHAT: a message box titled TITLE shows TEXT (its texts
+# are appended to $E2E_ARTIFACTS/messages.txt); OK closes it.
+e2e_ok_box() {
+  local texts
+  e2e_ui wait "$1" 60 || e2e_fail "$3: no message box"
+  texts=$(e2e_ui texts "$1") || e2e_fail "$3: cannot read the message"
+  printf '%s\n' "$texts" >>"$E2E_ARTIFACTS/messages.txt"
+  grep -qF "$2" <<<"$texts" || e2e_fail "$3: not the expected message: $texts"
+  e2e_ui click "$1" OK || e2e_fail "$3: cannot press OK"
+  e2e_ui gone "$1" 10 || e2e_fail "$3: the message stayed"
+}
+
+# e2e_control TEXTS ID FIELD: a field of control ID in the output of
+# `uidriver texts` (FIELD 3 the flags, 4 the text).
+e2e_control() { awk -F'\t' -v id="$2" -v f="$3" '$2 == id { print $f; exit }' <<<"$1" | tr -d '\r'; }
+

@@ -2,7 +2,7 @@
 # End-to-end tests of the launcher's SDI checker menu and program update
 # (qrt000.exe under Wine and Xvfb, against the reference server): the button
 # states with the checker running or not and with or without a stored result,
-# 戻り and the close box, the functions not built yet, the stop command, and
+# 戻り and the close box, the ID dialog left unchanged, the stop command, and
 # launch mode "S": user check, connection, update list, the download window, the
 # swap of QRT100.NEW, the start of the checker; a list entry outside the install
 # folder, pieces with a wrong check block, and a missing VERSION.QRT.
@@ -19,21 +19,7 @@ menu=ＳＤＩ\ チェッカーメニュー
 title='QRT000 ZORAX接続'
 download=Orvantaプログラムのダウンロード
 
-# new_folder PORT [VERSION_UP]: an install folder with the launcher, the
-# checker, the connection settings (the server as the HTTP proxy) and the
-# account DEMO01.
-new_folder() {
-  local dir
-  dir=$(e2e_new_install)
-  e2e_install "$qrt000" "$dir" QRT000.EXE
-  e2e_install "$qrt100" "$dir" QRT100.EXE
-  mkdir -p "$dir/DLV"
-  e2e_write_zorax_ini "$dir" NO_SSL ON PROXY_USE ON PROXY "127.0.0.1:$1" VERSION_UP "${2:-ON}" \
-    リトライカウント 01 リトライ間隔 00100
-  printf 'DEMO01\0\0\0demo01\0\0\0' | base64 -w0 >"$dir/USER/UID_QRT.FIL"
-  printf '[SYSTEM]\r\ndlv_type=0\r\n' >"$dir/DLV/CONFIG.INI"
-  printf '%s' "$dir"
-}
+new_folder() { e2e_launcher_install "$qrt000" "$qrt100" "$@"; }
 
 # list_no_cnt DIR N: the result counters of the SDI store.
 list_no_cnt() {
@@ -42,9 +28,6 @@ list_no_cnt() {
     >"$1/DLV/RESULT/LIST_NO.FIL"
 }
 
-# flags TEXTS ID: the flags the UI driver shows for a control of the menu.
-flags() { awk -F'\t' -v id="$2" '$2 == id { print $3; exit }' <<<"$1" | tr -d '\r'; }
-
 # expect_buttons WHAT START STOP HISTORY OPTIONS ACCOUNT BACK: the flags of the six buttons.
 expect_buttons() {
   local what=$1 texts ids=(1072 1074 1079 1075 1080 2) i got
@@ -52,7 +35,7 @@ expect_buttons() {
   texts=$(e2e_ui texts "$menu") || e2e_fail "$what: cannot read the menu"
   printf '%s\n' "$texts" >"$E2E_ARTIFACTS/menu-$what.txt"
   for i in 0 1 2 3 4 5; do
-    got=$(flags "$texts" "${ids[i]}")
+    got=$(e2e_control "$texts" "${ids[i]}" 3)
     [ "$got" = "$1" ] || e2e_fail "$what: button ${ids[i]} is '$got', expected '$1': $texts"
     shift
   done
@@ -81,16 +64,7 @@ wait_no_checker() {
   return 1
 }
 
-# ok_box TEXT WHAT: the launcher's message box shows TEXT; OK closes it.
-ok_box() {
-  local texts
-  e2e_ui wait "$title" 60 || e2e_fail "$2: no message box"
-  texts=$(e2e_ui texts "$title") || e2e_fail "$2: cannot read the message"
-  printf '%s\n' "$texts" >>"$E2E_ARTIFACTS/messages.txt"
-  grep -qF "$1" <<<"$texts" || e2e_fail "$2: not the expected message: $texts"
-  e2e_ui click "$title" OK || e2e_fail "$2: cannot press OK"
-  e2e_ui gone "$title" 10 || e2e_fail "$2: the message stayed"
-}
+ok_box() { e2e_ok_box "$title" "$@"; }
 
 trace_of() { e2e_sjis "$1/DBG_QRT000.LST" | tr -d '\r'; }
 
@@ -126,19 +100,17 @@ for case in "${cases[@]}"; do
   e2e_collect "$dir" "idle-$count-"
 done
 
-# --- The functions of a later version: a message; the menu stays -------------------
+# --- The ID dialog left with 戻り: no account accepted, nothing changes ------------
 dir=$(new_folder "$port")
 e2e_start "$dir" "$dir/QRT000.EXE" V
 launcher=$E2E_PID
 e2e_ui wait "$menu" 30 || e2e_fail "no menu"
-for button in "SDI 設定" "ID, PASS設定"; do
-  e2e_ui click "$menu" "$button" || e2e_fail "cannot press $button"
-  ok_box この機能は準備中です。 "$button"
-done
 e2e_shot "$menu" checker-menu
-# Without an accepted account nothing changes.
+e2e_ui click "$menu" "ID, PASS設定" || e2e_fail "cannot press ID, PASS設定"
+e2e_ui wait 'QRT040  ID,PASS設定' 30 || e2e_fail "no ID dialog"
+e2e_ui click 'QRT040  ID,PASS設定' 戻り || e2e_fail "cannot press 戻り in the ID dialog"
+e2e_ui gone 'QRT040  ID,PASS設定' 10 || e2e_fail "the ID dialog stayed"
 expect_buttons after-account - disabled disabled - - -
-e2e_running "$launcher" || e2e_fail "the launcher ended after a function not built yet"
 e2e_ui click "$menu" 戻り || e2e_fail "cannot press 戻り"
 e2e_wait_exit "$launcher" 20 || e2e_fail "the launcher did not end after 戻り"
 

@@ -89,6 +89,8 @@ int dc_draw_dib(void*, int, int, int, int dh, const void*, const void*, bool) { 
 bool dc_capture(void*, int, int, int, int, void*) { return false; }
 void window_text_color(void*, std::uint32_t) {}
 
+void list_view_prepare(void*, const ListColumn*, int) {}
+
 int message_beep(unsigned) { return 1; }
 
 void* thread_start(void (*fn)(void*), void* arg) {

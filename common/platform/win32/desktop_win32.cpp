@@ -1,6 +1,7 @@
 // The desktop surface on Windows: Shell_NotifyIconA for the tray, the system
 // metrics and the shell's taskbar for the screen layout, GDI for bitmaps.
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstring>
@@ -159,6 +160,42 @@ void window_text_color(void* wnd, std::uint32_t colorref) {
     SetTextColor(dc, colorref);
     ReleaseDC(hwnd, dc);
   }
+}
+
+void list_view_prepare(void* list, const ListColumn* columns, int count) {
+  HWND lv = static_cast<HWND>(list);
+  SetWindowLongPtrA(lv, GWL_STYLE, (GetWindowLongPtrA(lv, GWL_STYLE) & ~LVS_TYPEMASK) | LVS_REPORT);
+  SendMessageA(lv, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
+               LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+  while (SendMessageA(lv, LVM_DELETECOLUMN, 0, 0)) {
+  }
+  int avg = 8;
+  HDC dc = GetDC(lv);
+  auto font = reinterpret_cast<HFONT>(SendMessageA(lv, WM_GETFONT, 0, 0));
+  if (!font) font = reinterpret_cast<HFONT>(SendMessageA(GetParent(lv), WM_GETFONT, 0, 0));
+  HGDIOBJ old = dc && font ? SelectObject(dc, font) : nullptr;
+  TEXTMETRICA tm;
+  if (dc && GetTextMetricsA(dc, &tm) && tm.tmAveCharWidth > 0) avg = tm.tmAveCharWidth;
+  // The header draws its text with a margin of three edges on either side.
+  const int margin = 6 * GetSystemMetrics(SM_CXEDGE) + avg;
+  for (int c = 0; c < count; ++c) {
+    int cx = columns[c].chars * avg;
+    SIZE title{};
+    const int len = static_cast<int>(std::strlen(columns[c].title));
+    if (dc && GetTextExtentPoint32A(dc, columns[c].title, len, &title)) {
+      const int needed = (title.cx + margin + avg - 1) / avg * avg;
+      if (needed > cx) cx = needed;
+    }
+    LVCOLUMNA col{};
+    col.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    col.fmt = columns[c].centred ? LVCFMT_CENTER : LVCFMT_LEFT;
+    col.cx = cx;
+    col.pszText = const_cast<char*>(columns[c].title);
+    col.iSubItem = c;
+    SendMessageA(lv, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&col));
+  }
+  if (old) SelectObject(dc, old);
+  if (dc) ReleaseDC(lv, dc);
 }
 
 int message_beep(unsigned kind) { return MessageBeep(kind); }
