@@ -1,8 +1,10 @@
 // uidriver: drives the windows of another program running in the same Windows
 // session (under Wine: the same prefix) the way a person would, for end-to-end
 // tests. It finds top-level windows by their exact title, reads the texts of
-// their controls and the rows of list views, presses buttons, closes windows and
-// saves screenshots.
+// their controls and the rows of list views, presses buttons, picks combo box
+// items, sets check boxes, types into edit controls, closes windows and saves
+// screenshots. It also reads shell shortcuts and names the user's Startup folder,
+// so that a test can check what a program put there.
 //
 // Titles and texts cross the command line and stdout as UTF-8; inside, everything
 // goes through the wide-character APIs, so Shift-JIS windows of the programs under
@@ -12,11 +14,15 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <fcntl.h>
 #include <io.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -539,6 +545,373 @@ int cmd_shm(const std::wstring& name, const wchar_t* offset_arg, const wchar_t* 
   return 0;
 }
 
+// --- controls by dialog id -----------------------------------------------------
+
+// A whole decimal number (an optional sign, digits, nothing after them).
+bool parse_number(const wchar_t* s, long* out) {
+  if (!s || !*s) return false;
+  wchar_t* end = nullptr;
+  errno = 0;
+  long v = std::wcstol(s, &end, 10);
+  if (*end != L'\0' || errno != 0) return false;
+  *out = v;
+  return true;
+}
+
+// The control of that dialog ID and window class. The class keeps a combo box's
+// own edit field (id 1001) from being taken for a dialog's edit control of that id.
+HWND find_control(HWND top, long id, const wchar_t* cls) {
+  for (HWND h : children(top)) {
+    if (GetDlgCtrlID(h) == id && usable(h) && _wcsicmp(class_name(h).c_str(), cls) == 0) return h;
+  }
+  return nullptr;
+}
+
+HWND need_control(const std::wstring& title, const wchar_t* id_arg, const wchar_t* cls,
+                  const char* what) {
+  long id = 0;
+  if (!parse_number(id_arg, &id)) {
+    fail("not a control id: \"%s\"", utf8(id_arg).c_str());
+    return nullptr;
+  }
+  HWND top = need_top(title);
+  if (!top) return nullptr;
+  HWND h = find_control(top, id, cls);
+  if (!h) fail("no %s with id %ld in \"%s\"", what, id, utf8(title).c_str());
+  return h;
+}
+
+// What a control sends its parent when the user works it. Posted, so that a
+// notification that opens a modal dialog does not block the driver.
+bool notify_parent(HWND control, WORD code) {
+  HWND parent = GetParent(control);
+  if (!parent) parent = GetAncestor(control, GA_ROOT);
+  return PostMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code),
+                      reinterpret_cast<LPARAM>(control)) != 0;
+}
+
+// --- combo ---------------------------------------------------------------------
+
+// The items of a combo box, one per line in list order; the selected one starts
+// with "*", the others with a space. CB_GETLBTEXT is marshalled across processes
+// (the system asks the control for the length first), so no memory in the
+// program's process is needed.
+int cmd_combo_items(HWND cb) {
+  DWORD_PTR count = 0, sel = 0;
+  if (!send(cb, CB_GETCOUNT, 0, 0, &count) || static_cast<LRESULT>(count) < 0 ||
+      !send(cb, CB_GETCURSEL, 0, 0, &sel)) {
+    fail("the combo box does not answer");
+    return 1;
+  }
+  std::wstring out;
+  for (int i = 0; i < static_cast<int>(count); ++i) {
+    DWORD_PTR len = 0, got = 0;
+    if (!send(cb, CB_GETLBTEXTLEN, i, 0, &len) || static_cast<LRESULT>(len) < 0) {
+      fail("cannot read the length of item %d", i);
+      return 1;
+    }
+    // For a control that keeps ANSI text the length may count bytes: never less
+    // than the UTF-16 units it hands back.
+    std::vector<wchar_t> text(len + 1, L'\0');
+    if (!send(cb, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()), &got) ||
+        static_cast<LRESULT>(got) < 0) {
+      fail("cannot read item %d", i);
+      return 1;
+    }
+    out += i == static_cast<int>(sel) ? L'*' : L' ';
+    out += one_line(std::wstring(text.data(), wcsnlen(text.data(), text.size())));
+    out += L'\n';
+  }
+  // Printed only once every item was read, so a failure prints no partial list.
+  std::string s = utf8(out);
+  std::fwrite(s.data(), 1, s.size(), stdout);
+  return 0;
+}
+
+// Selects item INDEX (0-based) as a person's choice in the list would: the combo
+// box shows it, then its parent gets CBN_SELCHANGE.
+int cmd_combo_select(HWND cb, const wchar_t* index_arg) {
+  long index = 0;
+  if (!parse_number(index_arg, &index)) {
+    fail("not an item index: \"%s\"", utf8(index_arg).c_str());
+    return 1;
+  }
+  if (!IsWindowEnabled(cb)) {
+    fail("the combo box is disabled");
+    return 1;
+  }
+  DWORD_PTR count = 0, got = 0;
+  if (!send(cb, CB_GETCOUNT, 0, 0, &count)) {
+    fail("the combo box does not answer");
+    return 1;
+  }
+  if (index < 0 || index >= static_cast<long>(count)) {
+    fail("no item %ld (the combo box has %d)", index, static_cast<int>(count));
+    return 1;
+  }
+  if (!send(cb, CB_SETCURSEL, static_cast<WPARAM>(index), 0, &got) ||
+      static_cast<LRESULT>(got) != index) {
+    fail("cannot select item %ld", index);
+    return 1;
+  }
+  if (!notify_parent(cb, CBN_SELCHANGE)) {
+    fail("cannot notify the combo box's parent (error %lu)", GetLastError());
+    return 1;
+  }
+  return 0;
+}
+
+int cmd_combo(const std::wstring& title, const wchar_t* id_arg, const wchar_t* index_arg) {
+  HWND cb = need_control(title, id_arg, L"ComboBox", "combo box");
+  if (!cb) return 1;
+  return index_arg ? cmd_combo_select(cb, index_arg) : cmd_combo_items(cb);
+}
+
+// --- check ---------------------------------------------------------------------
+
+// How long a set check box may take to report its new state.
+constexpr DWORD kSettleMs = 5000;
+
+// Prints a check box's state (0, 1, or 2 for an indeterminate three-state box), or
+// sets it to 0 or 1 as a click would. A click on an automatic box changes its
+// state and then notifies the parent; the driver does the same with BM_SETCHECK
+// and a posted BN_CLICKED, which ends in the wanted state whether or not the
+// dialog is active (BM_CLICK imitates the mouse and can be lost then). A plain
+// check box is changed by its program on BN_CLICKED, so only the notification is
+// posted. Either way the driver waits until the box reports the wanted state.
+int cmd_check(const std::wstring& title, const wchar_t* id_arg, const wchar_t* value_arg) {
+  HWND b = need_control(title, id_arg, L"Button", "check box");
+  if (!b) return 1;
+  const LONG type = GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK;
+  const bool automatic = type == BS_AUTOCHECKBOX || type == BS_AUTO3STATE;
+  if (!automatic && type != BS_CHECKBOX && type != BS_3STATE) {
+    fail("control %s is a button, not a check box", utf8(id_arg).c_str());
+    return 1;
+  }
+  DWORD_PTR state = 0;
+  if (!send(b, BM_GETCHECK, 0, 0, &state)) {
+    fail("the check box does not answer");
+    return 1;
+  }
+  if (!value_arg) {
+    std::printf("%u\n", static_cast<unsigned>(state));
+    return 0;
+  }
+  long want = 0;
+  if (!parse_number(value_arg, &want) || (want != 0 && want != 1)) {
+    fail("a check box is set to 0 or 1, not \"%s\"", utf8(value_arg).c_str());
+    return 1;
+  }
+  if (!IsWindowEnabled(b)) {
+    fail("the check box is disabled");
+    return 1;
+  }
+  if (state == static_cast<DWORD_PTR>(want)) return 0;
+  DWORD_PTR ignored = 0;
+  if (automatic && !send(b, BM_SETCHECK, static_cast<WPARAM>(want), 0, &ignored)) {
+    fail("cannot set the check box");
+    return 1;
+  }
+  if (!notify_parent(b, BN_CLICKED)) {
+    fail("cannot notify the check box's parent (error %lu)", GetLastError());
+    return 1;
+  }
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (!send(b, BM_GETCHECK, 0, 0, &state)) {
+      fail("the check box does not answer");
+      return 1;
+    }
+    if (state == static_cast<DWORD_PTR>(want)) return 0;
+    if (GetTickCount() - start >= kSettleMs) break;
+    Sleep(kPollMs / 5);
+  }
+  fail("the check box still reads %u after %lu ms", static_cast<unsigned>(state),
+       static_cast<unsigned long>(kSettleMs));
+  return 1;
+}
+
+// --- type ----------------------------------------------------------------------
+
+// Empties an edit control, then types TEXT into it as keyboard input arrives: one
+// posted WM_CHAR per UTF-16 unit, so the control applies its own rules (its text
+// limit, a password mask, digits only).
+//
+// Posted messages are handled in order, but a sent message is handled ahead of
+// every posted one, so a round trip alone does not show that the characters are
+// in. Behind them the driver posts a change of the text limit (to a neighbouring
+// value, harmless once the characters are in), waits until the control reports
+// it, then sets the limit back.
+int cmd_type(const std::wstring& title, const wchar_t* id_arg, const std::wstring& text) {
+  HWND e = need_control(title, id_arg, L"Edit", "edit control");
+  if (!e) return 1;
+  if (!IsWindowEnabled(e)) {
+    fail("the edit control is disabled");
+    return 1;
+  }
+  DWORD_PTR ok = 0, limit = 0;
+  if (!send(e, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), &ok) || !ok ||
+      !send(e, EM_GETLIMITTEXT, 0, 0, &limit)) {
+    fail("cannot empty the edit control");
+    return 1;
+  }
+  if (text.empty()) return 0;
+  for (wchar_t c : text) {
+    if (!PostMessageW(e, WM_CHAR, c, 1)) {
+      fail("cannot type into the edit control (error %lu)", GetLastError());
+      return 1;
+    }
+  }
+  const DWORD_PTR marker = limit > 1 ? limit - 1 : limit + 1;
+  if (!PostMessageW(e, EM_SETLIMITTEXT, marker, 0)) {
+    fail("cannot post to the edit control (error %lu)", GetLastError());
+    return 1;
+  }
+  DWORD start = GetTickCount();
+  DWORD_PTR now = 0;
+  for (;;) {
+    if (!send(e, EM_GETLIMITTEXT, 0, 0, &now)) {
+      fail("the edit control does not answer");
+      return 1;
+    }
+    if (now == marker) break;
+    if (GetTickCount() - start >= kSettleMs) {
+      fail("the edit control did not take the typed text within %lu ms",
+           static_cast<unsigned long>(kSettleMs));
+      return 1;
+    }
+    Sleep(kPollMs / 5);
+  }
+  if (!send(e, EM_SETLIMITTEXT, limit, 0, &ok)) {
+    fail("cannot restore the edit control's text limit");
+    return 1;
+  }
+  return 0;
+}
+
+// --- link / folder -------------------------------------------------------------
+
+// COM for the calling thread, for as long as the object lives.
+class ComApartment {
+ public:
+  ComApartment() : hr_(CoInitialize(nullptr)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  HRESULT result() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+// An interface pointer released when it goes out of scope.
+template <class T>
+class ComRef {
+ public:
+  ComRef() = default;
+  ~ComRef() {
+    if (p_) p_->Release();
+  }
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  T* operator->() const { return p_; }
+  void** out() { return reinterpret_cast<void**>(&p_); }
+
+ private:
+  T* p_ = nullptr;
+};
+
+constexpr int kLinkChars = 32768;
+
+// The fields of a shell shortcut (.lnk), one per line: NAME <tab> VALUE. The
+// target is the path as stored (environment variables not expanded).
+int cmd_link(const std::wstring& file) {
+  std::vector<wchar_t> full(kLinkChars, L'\0');
+  DWORD n = GetFullPathNameW(file.c_str(), kLinkChars, full.data(), nullptr);
+  if (n == 0 || n >= kLinkChars) {
+    fail("not a file path: %s", utf8(file).c_str());
+    return 1;
+  }
+  ComApartment com;
+  if (FAILED(com.result())) {
+    fail("cannot start COM (0x%08lx)", static_cast<unsigned long>(com.result()));
+    return 1;
+  }
+  ComRef<IShellLinkW> link;
+  ComRef<IPersistFile> persist;
+  HRESULT hr =
+      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.out());
+  if (SUCCEEDED(hr)) hr = link->QueryInterface(IID_IPersistFile, persist.out());
+  if (FAILED(hr)) {
+    fail("no shell link object (0x%08lx)", static_cast<unsigned long>(hr));
+    return 1;
+  }
+  hr = persist->Load(full.data(), STGM_READ);
+  if (FAILED(hr)) {
+    fail("cannot load the shortcut %s (0x%08lx)", utf8(full.data()).c_str(),
+         static_cast<unsigned long>(hr));
+    return 1;
+  }
+  std::vector<wchar_t> buf(kLinkChars, L'\0');
+  std::wstring out;
+  auto field = [&](const wchar_t* name, HRESULT got, const std::wstring& value) {
+    if (FAILED(got)) {
+      fail("cannot read the %s of the shortcut (0x%08lx)", utf8(name).c_str(),
+           static_cast<unsigned long>(got));
+      return false;
+    }
+    out += name;
+    out += L'\t';
+    out += one_line(value);
+    out += L'\n';
+    return true;
+  };
+  // Each getter leaves an empty string when the shortcut has no such field; the
+  // getter runs before its text is taken.
+  auto text = [&]() { return std::wstring(buf.data(), wcsnlen(buf.data(), buf.size())); };
+  buf[0] = L'\0';
+  hr = link->GetPath(buf.data(), kLinkChars, nullptr, SLGP_RAWPATH);
+  if (!field(L"target", hr, text())) return 1;
+  buf[0] = L'\0';
+  hr = link->GetArguments(buf.data(), kLinkChars);
+  if (!field(L"arguments", hr, text())) return 1;
+  buf[0] = L'\0';
+  hr = link->GetWorkingDirectory(buf.data(), kLinkChars);
+  if (!field(L"folder", hr, text())) return 1;
+  buf[0] = L'\0';
+  hr = link->GetDescription(buf.data(), kLinkChars);
+  if (!field(L"description", hr, text())) return 1;
+  buf[0] = L'\0';
+  int icon = 0;
+  hr = link->GetIconLocation(buf.data(), kLinkChars, &icon);
+  if (!field(L"icon", hr, text() + L"," + std::to_wstring(icon))) return 1;
+  int show = 0;
+  hr = link->GetShowCmd(&show);
+  if (!field(L"show", hr, std::to_wstring(show))) return 1;
+  std::string s = utf8(out);
+  std::fwrite(s.data(), 1, s.size(), stdout);
+  return 0;
+}
+
+// A shell folder of the current user as a Windows path. The folder is not
+// created: a shell without one is reported as a failure.
+int cmd_folder(const std::wstring& name) {
+  if (name != L"startup") {
+    fail("unknown folder \"%s\" (known: startup)", utf8(name).c_str());
+    return 1;
+  }
+  wchar_t path[MAX_PATH] = {};
+  HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_STARTUP, nullptr, SHGFP_TYPE_CURRENT, path);
+  if (hr != S_OK || path[0] == L'\0') {
+    fail("the shell has no Startup folder (0x%08lx)", static_cast<unsigned long>(hr));
+    return 1;
+  }
+  print_line(path);
+  return 0;
+}
+
 int usage() {
   std::fputs(
       "usage: uidriver [-a] COMMAND ...\n"
@@ -553,6 +926,13 @@ int usage() {
       "  close TITLE                 ask the window to close\n"
       "  command TITLE ID            post the menu command ID to the window\n"
       "  shm NAME OFFSET [VALUE]     print or write one byte of a named shared-memory block\n"
+      "  combo TITLE ID [INDEX]      print a combo box's items (\"*\" marks the selected one),\n"
+      "                              or select item INDEX (0-based)\n"
+      "  check TITLE ID [0|1]        print a check box's state, or set it as a click would\n"
+      "  type TITLE ID TEXT          empty an edit control and type TEXT into it\n"
+      "  link FILE                   print a shortcut's target, arguments, folder, description,\n"
+      "                              icon and show command\n"
+      "  folder startup              print the current user's Startup folder\n"
       "  -a  also consider hidden windows and controls\n",
       stderr);
   return 1;
@@ -572,6 +952,8 @@ int main() {
   }
   if (argc - i < 2) return usage();
   const std::wstring cmd = argv[i];
+  // The first argument after the command: a window title for most commands, the
+  // file for link, the folder's name for folder.
   const std::wstring title = argv[i + 1];
   const int rest = argc - i - 2;  // arguments after the title
   wchar_t** more = argv + i + 2;
@@ -596,6 +978,16 @@ int main() {
     rc = cmd_command(title, more[0]);
   } else if (cmd == L"shm" && rest >= 1) {
     rc = cmd_shm(title, more[0], rest >= 2 ? more[1] : nullptr);
+  } else if (cmd == L"combo" && (rest == 1 || rest == 2)) {
+    rc = cmd_combo(title, more[0], rest == 2 ? more[1] : nullptr);
+  } else if (cmd == L"check" && (rest == 1 || rest == 2)) {
+    rc = cmd_check(title, more[0], rest == 2 ? more[1] : nullptr);
+  } else if (cmd == L"type" && rest == 2) {
+    rc = cmd_type(title, more[0], more[1]);
+  } else if (cmd == L"link" && rest == 0) {
+    rc = cmd_link(title);
+  } else if (cmd == L"folder" && rest == 0) {
+    rc = cmd_folder(title);
   } else {
     rc = usage();
   }

@@ -8,13 +8,24 @@
 //   uidriver_demo box          message box "QRTDEMO" (Yes/No); exit code = button pressed
 //   uidriver_demo list         window "QRTDEMO 一覧"; 閉じる ends with 42, closing it with 3
 //   uidriver_demo url URL      opens URL with the "open" verb; 0 when the shell took it
+//   uidriver_demo form FILE    dialog "QRTDEMO 設定" (combo boxes, check boxes, an edit and a
+//                              password edit limited to 8 characters); 保存 writes what the
+//                              dialog saw to FILE (Shift-JIS) and ends with 42, ｷｬﾝｾﾙ with 3
+//   uidriver_demo link FILE    writes a shortcut to this program (arguments "S", its folder,
+//                              a description, icon 2 of this program, normal window)
 
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "uidriver_demo.h"
 
 namespace {
 
@@ -125,6 +136,140 @@ int run_list() {
   return g_exit;
 }
 
+// --- form ------------------------------------------------------------------------
+
+// What the form dialog was told by its controls' notifications.
+struct Form {
+  const char* out_file;
+  int selchanges = 0;
+  int seen_index = -1;
+  char seen_text[64] = "";
+  int auto_clicks = 0;
+  int auto_seen = -1;
+  int manual_clicks = 0;
+};
+
+// One line per control: how often it notified and what the dialog saw then,
+// then the texts of the two edits as the program reads them.
+bool save_form(HWND d, const Form& f) {
+  char id[32] = "", password[32] = "";
+  GetDlgItemTextA(d, IDC_FORM_ID, id, sizeof id);
+  GetDlgItemTextA(d, IDC_FORM_PASSWORD, password, sizeof password);
+  FILE* out = std::fopen(f.out_file, "wb");
+  if (!out) return false;
+  std::fprintf(out, "when %d %d %s\n", f.selchanges, f.seen_index, f.seen_text);
+  std::fprintf(out, "auto %d %d\n", f.auto_clicks, f.auto_seen);
+  std::fprintf(out, "manual %d %u\n", f.manual_clicks, IsDlgButtonChecked(d, IDC_FORM_MANUAL));
+  std::fprintf(out, "id %s\n", id);
+  std::fprintf(out, "password %s\n", password);
+  return std::fclose(out) == 0;
+}
+
+INT_PTR CALLBACK form_proc(HWND d, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* f = reinterpret_cast<Form*>(GetWindowLongPtrA(d, DWLP_USER));
+  switch (msg) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrA(d, DWLP_USER, lp);
+      // 表 and ソ end in the byte 0x5C, which a naive reader takes for a backslash.
+      static const char* const when[] = {"起動しない", "12:30", "表示のみ", "ソフト 00:00"};
+      for (const char* item : when) {
+        SendDlgItemMessageA(d, IDC_FORM_WHEN, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+      }
+      SendDlgItemMessageA(d, IDC_FORM_WHEN, CB_SETCURSEL, 1, 0);
+      SendDlgItemMessageA(d, IDC_FORM_FIXED, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("固定"));
+      SendDlgItemMessageA(d, IDC_FORM_FIXED, CB_SETCURSEL, 0, 0);
+      SendDlgItemMessageA(d, IDC_FORM_ID, EM_LIMITTEXT, 8, 0);
+      SendDlgItemMessageA(d, IDC_FORM_PASSWORD, EM_LIMITTEXT, 8, 0);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (!f) return FALSE;
+      switch (LOWORD(wp)) {
+        case IDC_FORM_WHEN:
+          if (HIWORD(wp) == CBN_SELCHANGE) {
+            ++f->selchanges;
+            f->seen_index =
+                static_cast<int>(SendDlgItemMessageA(d, IDC_FORM_WHEN, CB_GETCURSEL, 0, 0));
+            f->seen_text[0] = '\0';
+            if (SendDlgItemMessageA(d, IDC_FORM_WHEN, CB_GETLBTEXTLEN, f->seen_index, 0) <
+                static_cast<LRESULT>(sizeof f->seen_text)) {
+              SendDlgItemMessageA(d, IDC_FORM_WHEN, CB_GETLBTEXT, f->seen_index,
+                                  reinterpret_cast<LPARAM>(f->seen_text));
+            }
+          }
+          return TRUE;
+        case IDC_FORM_AUTO:
+          if (HIWORD(wp) == BN_CLICKED) {
+            ++f->auto_clicks;
+            f->auto_seen = static_cast<int>(IsDlgButtonChecked(d, IDC_FORM_AUTO));
+          }
+          return TRUE;
+        case IDC_FORM_MANUAL:
+          // A plain check box: the program turns it over on each click.
+          if (HIWORD(wp) == BN_CLICKED) {
+            ++f->manual_clicks;
+            CheckDlgButton(d, IDC_FORM_MANUAL,
+                           IsDlgButtonChecked(d, IDC_FORM_MANUAL) ? BST_UNCHECKED : BST_CHECKED);
+          }
+          return TRUE;
+        case IDOK:
+          EndDialog(d, save_form(d, *f) ? 42 : 1);
+          return TRUE;
+        case IDCANCEL:
+          EndDialog(d, 3);
+          return TRUE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+int run_form(const char* out_file) {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  Form f{out_file};
+  INT_PTR r = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FORM), nullptr,
+                              form_proc, reinterpret_cast<LPARAM>(&f));
+  return r < 0 ? 2 : static_cast<int>(r);
+}
+
+// --- link ------------------------------------------------------------------------
+
+// Writes a shortcut to this program through the ANSI shell-link interface, as the
+// product writes its start-up shortcut.
+int run_link(const char* file) {
+  if (FAILED(CoInitialize(nullptr))) return 1;
+  char exe[MAX_PATH] = "";
+  DWORD n = GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  std::string dir(exe, n);
+  dir.erase(dir.find_last_of('\\') == std::string::npos ? 0 : dir.find_last_of('\\'));
+  wchar_t wide[MAX_PATH] = L"";
+  bool ok = n > 0 && n < MAX_PATH && MultiByteToWideChar(CP_ACP, 0, file, -1, wide, MAX_PATH) > 0;
+  IShellLinkA* link = nullptr;
+  IPersistFile* persist = nullptr;
+  ok = ok && SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_IShellLinkA, reinterpret_cast<void**>(&link)));
+  ok = ok && SUCCEEDED(link->SetPath(exe)) && SUCCEEDED(link->SetArguments("S")) &&
+       SUCCEEDED(link->SetWorkingDirectory(dir.c_str())) &&
+       SUCCEEDED(link->SetDescription("QRTDEMO 自動起動")) &&
+       SUCCEEDED(link->SetIconLocation(exe, 2)) && SUCCEEDED(link->SetShowCmd(SW_SHOWNORMAL)) &&
+       SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+       SUCCEEDED(persist->Save(wide, TRUE));
+  if (persist) persist->Release();
+  if (link) link->Release();
+  CoUninitialize();
+  return ok ? 0 : 1;
+}
+
+// The argument after the mode word, without the quotes a path may come in.
+std::string argument(const char* rest) {
+  std::string a(rest);
+  while (!a.empty() && a.front() == ' ') a.erase(0, 1);
+  while (!a.empty() && a.back() == ' ') a.pop_back();
+  if (a.size() >= 2 && a.front() == '"' && a.back() == '"') a = a.substr(1, a.size() - 2);
+  return a;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR cmd, int) {
@@ -139,5 +284,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR cmd, int) {
     HINSTANCE r = ShellExecuteA(nullptr, "open", cmd + 4, nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(r) > 32 ? 0 : 1;
   }
+  if (std::strncmp(cmd, "form ", 5) == 0) return run_form(argument(cmd + 5).c_str());
+  if (std::strncmp(cmd, "link ", 5) == 0) return run_link(argument(cmd + 5).c_str());
   return 2;
 }
