@@ -394,3 +394,18 @@ e2e_ok_box() {
 # `uidriver texts` (FIELD 3 the flags, 4 the text).
 e2e_control() { awk -F'\t' -v id="$2" -v f="$3" '$2 == id { print $f; exit }' <<<"$1" | tr -d '\r'; }
 
+
+# e2e_columns_fit TITLE ID WHAT: every column of the list view shows its whole
+# title: at least 13 pixels per (full-width) character of the title, the width
+# of one in the dialogs' 10-point font at 96 dpi, and the header's margins of
+# 6 pixels either side. The columns go to $E2E_ARTIFACTS/WHAT-columns.txt.
+e2e_columns_fit() {
+  local columns width name chars
+  columns=$(e2e_ui columns "$1" "$2" | tr -d '\r') || e2e_fail "$3: cannot read the columns"
+  printf '%s\n' "$columns" >"$E2E_ARTIFACTS/$3-columns.txt"
+  [ -n "$columns" ] || e2e_fail "$3: the list has no columns"
+  while IFS=$'\t' read -r width name; do
+    chars=$(printf '%s' "$name" | LC_ALL=C.UTF-8 wc -m)
+    ((width >= chars * 13 + 12)) || e2e_fail "$3: column \"$name\" is $width pixels wide: $columns"
+  done <<<"$columns"
+}

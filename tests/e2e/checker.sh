@@ -73,6 +73,7 @@ expected=$'オルヴァンタ（第９類）\t35\t　\nＳＤＩ 称呼検索「
 [ "$(tr -d '\r' <<<"$rows")" = "$expected" ] || e2e_fail "list rows: $rows"
 texts=$(e2e_ui texts 新着情報)
 grep -qF '検索範囲：20240106 ～ 20240112' <<<"$texts" || e2e_fail "dialog texts: $texts"
+e2e_columns_fit 新着情報 1072 new-arrivals
 e2e_shot 新着情報 dialog
 
 # "新着確認" on the zero-hit request is refused; on the first it opens the page.

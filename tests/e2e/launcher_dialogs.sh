@@ -159,6 +159,7 @@ printf '%s\n' "$texts" >"$E2E_ARTIFACTS/history-texts.txt"
 [ "$(e2e_control "$texts" 1076 3)" = hidden ] || e2e_fail "説明 is not hidden: $texts"
 rows=$(e2e_ui list "$history" 1091 | tr -d '\r')
 [ "$rows" = $'オルヴァンタ（第９類）\t35\t　\n図形商標 星形\t0\t―' ] || e2e_fail "history rows: $rows"
+e2e_columns_fit "$history" 1091 history
 e2e_ui click "$history" 結果表示 || e2e_fail "cannot press 結果表示"
 e2e_ok_box "$title" 確認したい情報を選択してください。 "no row"
 e2e_ui select "$history" 1 1091 || e2e_fail "cannot select the zero-hit row"

@@ -47,6 +47,8 @@ expected=$'00001\t商標公報 第一類\t12\n00002\tＡＢＣ＼表示\t―\n00
 [ "$rows" = "$expected" ] || e2e_fail "list rows differ: $(printf '%q' "$rows")"
 [ "$(e2e_ui list "$title")" = "$expected" ] || e2e_fail "list without id differs"
 if e2e_ui list "$title" 999 2>/dev/null; then e2e_fail "list found a missing control id"; fi
+columns=$(e2e_ui columns "$title" 1001 | tr -d '\r') || e2e_fail "columns failed"
+[ "$columns" = $'60\t番号\n260\t検索式\n80\t件数' ] || e2e_fail "columns: $(printf '%q' "$columns")"
 e2e_ui select "$title" 1 || e2e_fail "select failed"
 texts=$(e2e_ui texts "$title") || e2e_fail "texts failed"
 printf '%s\n' "$texts" >"$E2E_ARTIFACTS/list-texts.txt"

@@ -388,6 +388,50 @@ int cmd_list(const std::wstring& title, const wchar_t* id_arg) {
   return 0;
 }
 
+// The columns of a list view, one per line: the width in pixels and the title.
+int cmd_columns(const std::wstring& title, const wchar_t* id_arg) {
+  HWND top = need_top(title);
+  if (!top) return 1;
+  HWND lv = find_list(top, id_arg);
+  if (!lv) {
+    fail("no list view%s in \"%s\"", id_arg ? " with that id" : "", utf8(title).c_str());
+    return 1;
+  }
+  DWORD_PTR header = 0, cols = 0;
+  send(lv, LVM_GETHEADER, 0, 0, &header);
+  if (!header || !send(reinterpret_cast<HWND>(header), HDM_GETITEMCOUNT, 0, 0, &cols)) {
+    fail("the list view has no header");
+    return 1;
+  }
+  ProcessHandle proc(lv);
+  const size_t text_off = (sizeof(LVCOLUMNW) + 15) & ~size_t{15};
+  RemoteBlock mem(proc.get(), text_off + kTextChars * sizeof(wchar_t));
+  if (!proc.get() || !mem) {
+    fail("cannot reach the list view's process (error %lu)", GetLastError());
+    return 1;
+  }
+  std::vector<std::wstring> lines;
+  for (int c = 0; c < static_cast<int>(cols); ++c) {
+    LVCOLUMNW col{};
+    col.mask = LVCF_TEXT;
+    col.pszText = reinterpret_cast<LPWSTR>(mem.at(text_off));
+    col.cchTextMax = kTextChars;
+    wchar_t zero = 0;
+    std::vector<wchar_t> text(kTextChars + 1, L'\0');
+    DWORD_PTR ok = 0, width = 0;
+    if (!mem.write(0, &col, sizeof col) || !mem.write(text_off, &zero, sizeof zero) ||
+        !send(lv, LVM_GETCOLUMNW, c, reinterpret_cast<LPARAM>(mem.at(0)), &ok) || !ok ||
+        !mem.read(text_off, text.data(), kTextChars * sizeof(wchar_t)) ||
+        !send(lv, LVM_GETCOLUMNWIDTH, c, 0, &width)) {
+      fail("cannot read column %d (error %lu)", c, GetLastError());
+      return 1;
+    }
+    lines.push_back(std::to_wstring(static_cast<int>(width)) + L"\t" + one_line(text.data()));
+  }
+  for (const auto& line : lines) print_line(line);
+  return 0;
+}
+
 // Selects and focuses one row (0-based) as a click on it would; the list view
 // notifies its parent of the change.
 int cmd_select(const std::wstring& title, int row, const wchar_t* id_arg) {
@@ -922,6 +966,7 @@ int usage() {
       "  click TITLE BUTTON_TEXT     press the button with that caption\n"
       "  list TITLE [CONTROL_ID]     print a list view's rows, columns separated by tabs\n"
       "  select TITLE ROW [CONTROL_ID]  select a list view row (0-based)\n"
+      "  columns TITLE [CONTROL_ID]  print a list view's columns: WIDTH\\tTITLE\n"
       "  shot TITLE FILE.bmp         save a screenshot of the window (TITLE \"-\": the screen)\n"
       "  close TITLE                 ask the window to close\n"
       "  command TITLE ID            post the menu command ID to the window\n"
@@ -968,6 +1013,8 @@ int main() {
     rc = cmd_click(title, more[0]);
   } else if (cmd == L"list") {
     rc = cmd_list(title, rest >= 1 ? more[0] : nullptr);
+  } else if (cmd == L"columns") {
+    rc = cmd_columns(title, rest >= 1 ? more[0] : nullptr);
   } else if (cmd == L"select" && rest >= 1) {
     rc = cmd_select(title, _wtoi(more[0]), rest >= 2 ? more[1] : nullptr);
   } else if (cmd == L"shot" && rest == 1) {
