@@ -80,6 +80,13 @@ texts=$(ui_texts "$options")
 [ "$(e2e_control "$texts" 1130 4)" = 'ＳＤＩチェッカーの自動起動（ログオン時）' ] ||
   e2e_fail "options texts: $texts"
 [ "$(e2e_ui check "$options" 1130 | tr -d '\r')" = 0 ] || e2e_fail "auto_start shown on"
+# 登録 without a change stores the time shown: 12:30:00.
+press_closing "$options" 登録
+[ "$(cat "$dir/DLV/CONFIG.INI")" = $'[SYSTEM]\r\ndlv_type=0\r\ncheck_time=12:30:00\r\ndisp_cycle=2\r\nauto_start=0\r\nzero_disp=0\r\ndisp_first=1\r' ] ||
+  e2e_fail "CONFIG.INI after 登録 without a change: $(cat -A "$dir/DLV/CONFIG.INI")"
+[ ! -e "$link_unix" ] || e2e_fail "a shortcut was made with auto start off"
+open_dialog "SDI 設定" "$options"
+[ "$(e2e_ui combo "$options" 1131 | grep '^\*' | tr -d '\r')" = '*12:30' ] || e2e_fail "12:30 not shown"
 # The network settings: not built yet, it says so.
 e2e_ui click "$options" ネットワーク設定 || e2e_fail "cannot press ネットワーク設定"
 e2e_ok_box "$title" この機能は準備中です。 network
