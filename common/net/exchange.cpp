@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "net/socket.h"
+#include "net/auth.h"
 #include "net/stream.h"
 #include "net/tls.h"
 #include "net/transport.h"
@@ -477,8 +478,7 @@ Attempt Exchange::answer_plain_challenge(const char* hdr, int status, int* chall
     skip_body(hdr, -1);
     close();
     _dbg_print("*** Proxy Authenticate(ntlm) failed. try ie_auth. ***");
-    zrwork->ie_auth = 0;
-    zrwork->ie_auth_done = 1;
+    zrnet::system_client_auth();
     return Attempt::kSystemAuthDone;
   }
   // The challenge's body is read without a time-out.
@@ -487,8 +487,10 @@ Attempt Exchange::answer_plain_challenge(const char* hdr, int status, int* chall
   Challenge a = d == Attempt::kOk ? zrnet::answer_challenge(hdr, status) : Challenge::kCannot;
   if (a == Challenge::kNoScheme) return Attempt::kFailed;
   // A Basic line already sent and refused again means wrong credentials;
-  // answering again would only repeat the refusal.
-  if (a == Challenge::kAnswered && (*auth_sent || ++*challenges > kChallengeMax))
+  // answering again would only repeat the refusal. A conversation takes a
+  // bounded number of rounds.
+  if (a == Challenge::kAnswered &&
+      ((*auth_sent && zrwork->auth_kd == 1) || ++*challenges > kChallengeMax))
     a = Challenge::kCannot;
   if (a != Challenge::kAnswered) {
     if (zrwork->auth_kd == 1) {

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <string>
 
+#include "net/auth.h"
 #include "net/stream.h"
 #include "net/transport.h"
 #include "platform/net.h"
@@ -129,8 +130,53 @@ void answer_status_check(int m) {
   }
 }
 
-Challenge make_auth_line(const char* hdr, int status, const char** why) {
+namespace {
+
+// The spellings of each scheme as they follow the challenge header's name.
+constexpr const char* kSpellings[4][2] = {
+    {nullptr, nullptr}, {" Basic", " BASIC"}, {" NTLM", " Ntlm"}, {" Negotiate", " NEGOTIATE"}};
+constexpr const char* kSchemeNames[4] = {nullptr, "Basic", "NTLM", "Negotiate"};
+// The longest remainder of a challenge line after its scheme.
+constexpr std::size_t kChallengeRestMax = 1023;
+
+const char* challenge_header(int status) {
+  return status == 401 ? "WWW-Authenticate:" : "Proxy-Authenticate:";
+}
+
+// The challenge data of the scheme: the first word after it on its line.
+// False when the line's remainder is longer than a challenge may be.
+bool challenge_data(const char* hdr, int status, int scheme, std::string* data) {
+  data->clear();
+  const char* name = challenge_header(status);
+  const std::size_t nlen = std::strlen(name);
+  for (const char* p = std::strstr(hdr, name); p; p = std::strstr(p + 1, name)) {
+    const char* s = p + nlen;
+    for (const char* spelling : kSpellings[scheme]) {
+      const std::size_t slen = std::strlen(spelling);
+      if (std::strncmp(s, spelling, slen) != 0) continue;
+      const char* rest = s + slen;
+      const std::size_t rest_len = std::strcspn(rest, "\r\n");
+      if (rest_len > kChallengeRestMax) {
+        _dbg_print("challenge line of %u bytes after its scheme refused",
+                   static_cast<unsigned>(rest_len));
+        return false;
+      }
+      std::size_t at = 0;
+      while (at < rest_len && rest[at] == ' ') ++at;
+      std::size_t end = at;
+      while (end < rest_len && rest[end] != ' ') ++end;
+      data->assign(rest + at, end - at);
+      return true;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+Challenge make_auth_line(const char* hdr, int status, const char** why, std::string* line) {
   *why = nullptr;
+  line->clear();
   if (status == 401 && !zr00->proxy_use) {
     // The stored credentials are the proxy's: without a proxy a server's
     // challenge would only collect them.
@@ -144,22 +190,33 @@ Challenge make_auth_line(const char* hdr, int status, const char** why) {
     return Challenge::kNoScheme;
   }
   zrwork->auth_kd = static_cast<std::uint8_t>(scheme);
-  if (scheme != 1) {
-    // The NTLM and Negotiate conversations come with the system security
-    // interface; until then such a challenge cannot be answered.
-    _dbg_print("Authorization is %s", scheme == 2 ? "NTLM" : "Negotiate");
-    _dbg_print("Auth Converse Error");
-    return Challenge::kCannot;
+  std::string data;
+  if (!challenge_data(hdr, status, scheme, &data)) return Challenge::kCannot;
+  _dbg_print("auth_data : %.120s", data.c_str());
+  _dbg_print("Authorization is %s", kSchemeNames[scheme]);
+  char made[kAuthLineMax];
+  int cont = 0;
+  if (scheme == 1) {
+    if (!zr00->pxy_user[0]) {
+      *why = "プロキシ認証の要求";
+      return Challenge::kCannot;
+    }
+    zwsockh_auth_initial();
+    const int rc = zwsockh_auth_header_make(status, "Basic", made, sizeof zrwork->auth_line, "",
+                                            zr00->pxy_user, zr00->pxy_pass, &cont);
+    zwsockh_auth_finish();
+    if (rc != 0) return Challenge::kCannot;
+    zr::copy(zrwork->auth_line, made);
+  } else {
+    // Without stored credentials the conversation runs as the logged-on user.
+    zwsockh_auth_initial();
+    const bool stored = zr00->pxy_user[0] != '\0';
+    if (zwsockh_auth_header_make(status, kSchemeNames[scheme], made, sizeof made, data.c_str(),
+                                 stored ? zr00->pxy_user : "", stored ? zr00->pxy_pass : "",
+                                 &cont) != 0)
+      return Challenge::kCannot;
   }
-  _dbg_print("Authorization is Basic");
-  if (!zr00->pxy_user[0]) {
-    *why = "プロキシ認証の要求";
-    return Challenge::kCannot;
-  }
-  char line[sizeof zrwork->auth_line];
-  if (!basic_line(status, zr00->pxy_user, zr00->pxy_pass, line, sizeof line))
-    return Challenge::kCannot;
-  zr::copy(zrwork->auth_line, line);
+  *line = made;
   return Challenge::kAnswered;
 }
 
@@ -167,7 +224,8 @@ Challenge answer_challenge(const char* hdr, int status) {
   _dbg_print("proxy_auth_proc http_sts:%d", status);
   PHMSG* msg = zrwork->p_msg;
   const char* why = nullptr;
-  const Challenge made = make_auth_line(hdr, status, &why);
+  std::string line;
+  const Challenge made = make_auth_line(hdr, status, &why, &line);
   if (made != Challenge::kAnswered) {
     if (why) {
       msg->hdr.sts = -1;
@@ -191,7 +249,7 @@ Challenge answer_challenge(const char* hdr, int status) {
       head.append(p, n);
     p += n;
   }
-  head += zrwork->auth_line;
+  head += line;
   head += "\r\n";
   zrwork->mlng = 0;
   zwsock_phmsg_set(head.data(), static_cast<int>(head.size()));
@@ -346,20 +404,23 @@ void save_error_page(const char* base, const char* body, std::size_t len) {
 }
 
 int auth_scheme(const char* hdr, int status) {
-  const char* name = status == 401 ? "WWW-Authenticate:" : "Proxy-Authenticate:";
+  const char* name = challenge_header(status);
   const std::size_t nlen = std::strlen(name);
-  bool basic = false, ntlm = false, nego = false;
+  bool offered[4] = {};
   for (const char* p = std::strstr(hdr, name); p; p = std::strstr(p + 1, name)) {
     const char* s = p + nlen;
-    if (!std::strncmp(s, " Basic", 6) || !std::strncmp(s, " BASIC", 6)) basic = true;
-    if (!std::strncmp(s, " NTLM", 5) || !std::strncmp(s, " Ntlm", 5)) ntlm = true;
-    if (!std::strncmp(s, " Negotiate", 10) || !std::strncmp(s, " NEGOTIATE", 10)) nego = true;
+    for (int scheme = 1; scheme <= 3; ++scheme) {
+      for (const char* spelling : kSpellings[scheme])
+        if (!std::strncmp(s, spelling, std::strlen(spelling))) offered[scheme] = true;
+    }
   }
-  if (basic) return 1;  // the only conversation this build can hold
-  if (ntlm && nego) return zr00->pxy_auth1st ? 3 : 2;
-  if (ntlm) return 2;
-  if (nego) return 3;
-  return 0;
+  const bool ntlm = offered[2], nego = offered[3];
+  // Where the system holds no conversations, Basic is the one that can work.
+  if ((ntlm || nego) && (!offered[1] || auth_conversations())) {
+    if (ntlm && nego) return zr00->pxy_auth1st ? 3 : 2;
+    return ntlm ? 2 : 3;
+  }
+  return offered[1] ? 1 : 0;
 }
 
 bool basic_line(int status, const char* user, const char* pass, char* out, std::size_t cap) {

@@ -1,5 +1,5 @@
-// The transports that are not part of this build yet (the system HTTP client
-// and the proxy-authentication conversation): each answers with a failed
+// The transport that is not part of this build yet (the system HTTP client):
+// each answers with a failed
 // exchange and a trace line, so that a program that installs one behaves like
 // one that cannot reach the server.
 #include <cstring>
@@ -19,7 +19,7 @@ int not_available(const char* name) {
 
 }  // namespace
 
-void zwsockh_auth_finish() {}
 int zrhttp_initial() { return 0; }
 void zrhttp_finish() {}
 int zrhttp_phmsg() { return not_available("zrhttp_phmsg"); }
+int zrhttp_phmsg_ntlm() { return not_available("zrhttp_phmsg_ntlm"); }

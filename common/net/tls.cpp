@@ -13,6 +13,7 @@
 
 #include "net/socket.h"
 #include "net/transport.h"
+#include "net/auth.h"
 #include "net/stream.h"
 #include "net/tunnel.h"
 #include "platform/net.h"
@@ -158,14 +159,12 @@ bool read_proxy_body(zrnet::Stream& proxy, const char* hdr, std::string* body) {
 Challenge connect_auth_line(const char* hdr, std::string* line) {
   _dbg_print("proxy_auth_proc http_sts:%d", 407);
   const char* why = nullptr;
-  const Challenge made = zrnet::make_auth_line(hdr, 407, &why);
+  const Challenge made = zrnet::make_auth_line(hdr, 407, &why, line);
   if (made != Challenge::kAnswered) {
     if (why) zr::copy(zrwork->mes_buf, why);
     if (made == Challenge::kNoScheme) _dbg_print("%s", zrwork->mes_buf);
-    return made;
   }
-  *line = zrwork->auth_line;
-  return Challenge::kAnswered;
+  return made;
 }
 
 // A plain stream to the proxy, or null.
@@ -214,16 +213,22 @@ int open_via_proxy() {
       return 0;
     }
     if (zrwork->ie_auth) {
-      // The system HTTP client's authentication is not part of this build: the
-      // attempt fails and the retries of the caller apply.
+      // The final NTLM token was refused: the system HTTP client authenticates
+      // once; this attempt fails and the retries of the caller apply.
+      std::string body;
+      read_proxy_body(*proxy, hdr, &body);
+      proxy->close();
       _dbg_print("*** Proxy Authenticate(ntlm) failed. try ie_auth. ***");
+      zrnet::system_client_auth();
       return 0;
     }
     std::string body, line;
     Challenge made =
         read_proxy_body(*proxy, hdr, &body) ? connect_auth_line(hdr, &line) : Challenge::kCannot;
-    // A Basic line already sent and refused again means wrong credentials.
-    if (made == Challenge::kAnswered && (auth_sent || challenges >= kConnectChallengeMax))
+    // A Basic line already sent and refused again means wrong credentials; a
+    // conversation takes a bounded number of rounds.
+    if (made == Challenge::kAnswered &&
+        ((auth_sent && zrwork->auth_kd == 1) || challenges >= kConnectChallengeMax))
       made = Challenge::kCannot;
     if (made != Challenge::kAnswered) {
       if (made == Challenge::kCannot && zrwork->auth_kd == 1) {
@@ -318,8 +323,12 @@ unsigned short tls_port() { return g_port; }
 }  // namespace zrnet
 
 int zwsockh_auth_initial() {
+  // Loaded once per process; a later call leaves a running conversation alone.
+  static bool loaded = false;
+  if (loaded) return 0;
   switch (plat::security_load()) {
     case plat::SecLoad::kLoaded:
+      loaded = true;
       zrwork->auth_active = 0;
       return 0;
     case plat::SecLoad::kNoVersion:

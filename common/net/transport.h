@@ -17,6 +17,9 @@ ZR_API void zrhttp_finish();
 ZR_API int zwsock_phmsg();
 ZR_API int zwsock_phmsg_ssl();
 ZR_API int zrhttp_phmsg();
+// The dummy exchange (message 211) through the system's HTTP client that lets
+// it authenticate with the proxy.
+ZR_API int zrhttp_phmsg_ntlm();
 
 #include "net/socket.h"
 #include "net/tunnel.h"

@@ -39,16 +39,20 @@ void result_text(Attempt result, int mid, char* text, std::size_t cap);
 // text and ends the process; status -1 is traced.
 void answer_status_check(int mid);
 
+// The longest authorization line (a Negotiate token can run to a few kilobytes).
+constexpr std::size_t kAuthLineMax = 12288;
+
 // Makes the authorization line for the challenge in an answer header (status
-// 401 or 407): chooses the scheme (auth_kd) and, for Basic with stored
-// credentials, keeps the line as auth_line. *why then names the failure for the
-// user (or null).
-Challenge make_auth_line(const char* hdr, int status, const char** why);
+// 401 or 407) into *line: chooses the scheme (auth_kd); Basic comes from the
+// stored credentials and is kept as auth_line; NTLM and Negotiate run one round
+// of this thread's conversation with the challenge's data. On failure *why
+// names it for the user (or null).
+Challenge make_auth_line(const char* hdr, int status, const char** why, std::string* line);
 // Answers the authentication challenge in an answer header (status 401 or 407):
-// chooses the scheme, makes the Basic line (kept as auth_line) and rebuilds the
-// request in p_msg from hdr_copy with that line. kCannot when no line can be
-// made (no credentials, a scheme of the system security interface); kNoScheme
-// when the header offers none (p_msg then holds status -1 and the text).
+// makes the line (make_auth_line) and rebuilds the request in p_msg from
+// hdr_copy with it. kCannot when no line can be made (no credentials, a failed
+// conversation); kNoScheme when the header offers none (p_msg then holds status
+// -1 and the text).
 Challenge answer_challenge(const char* hdr, int status);
 
 // Requests longer than this are refused before any connection is made.
@@ -85,8 +89,9 @@ long content_length(const char* hdr);
 void save_error_page(const char* base, const char* body, std::size_t len);
 // The authorization scheme a challenge header offers: 1 Basic, 2 NTLM, 3
 // Negotiate, 0 none. status 401 reads "WWW-Authenticate:", others
-// "Proxy-Authenticate:". Basic is chosen when offered while the NTLM and
-// Negotiate conversations are not available in this build.
+// "Proxy-Authenticate:". NTLM and Negotiate are preferred to Basic (between
+// them pxy_auth1st chooses Negotiate); where the system holds no such
+// conversations (the native build) an offered Basic is chosen instead.
 int auth_scheme(const char* hdr, int status);
 // The Basic line for status ("Proxy-Authorization: Basic ...\r\n" or, for 401,
 // "Authorization: Basic ...\r\n") from user and password; false when it does not fit.

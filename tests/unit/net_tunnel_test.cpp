@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "net/auth.h"
 #include "net_loopback.h"
 #include "platform/platform.h"
 #include "session/envelope.h"
@@ -139,25 +140,100 @@ TEST(NetHeader, StatusAndContentLength) {
   EXPECT_EQ(zrnet::content_length("HTTP/1.1 200 OK\r\nContent-Length-Hint: 7"), -1);
 }
 
-TEST_F(NetTunnel, AuthSchemeChoice) {
+// A stand-in for the system's authentication packages: the first round gives
+// "NEGO", a round on the challenge "CHAL" gives "AUTH" and ends the
+// conversation; anything else fails. It records the identities and inputs.
+struct FakePackage {
+  static inline bool available = true;
+  static inline std::vector<std::string> begun;  // "package domain user password" or "package -"
+  static inline std::vector<std::string> inputs;
+  static inline int open = 0;
+  static inline bool refuse_begin = false;  // the system has no such package
+  static void reset() {
+    available = true;
+    refuse_begin = false;
+    begun.clear();
+    inputs.clear();
+    open = 0;
+  }
+  static bool is_available() { return available; }
+  static plat::AuthSession* begin(const char* package, const plat::AuthIdentity* id, long* st) {
+    begun.push_back(std::string(package) + " " +
+                    (id ? std::string(id->domain) + " " + id->user + " " + id->password : "-"));
+    *st = 0;
+    if (refuse_begin) return nullptr;
+    ++open;
+    return reinterpret_cast<plat::AuthSession*>(&open);
+  }
+  static plat::AuthStep round(plat::AuthSession*, const std::string* in, std::string* out,
+                              long* st) {
+    inputs.push_back(in ? *in : "(none)");
+    *st = 0;
+    if (!in) {
+      *out = "NEGO";
+      return plat::AuthStep::kContinue;
+    }
+    if (*in != "CHAL") return plat::AuthStep::kFailed;
+    *out = "AUTH";
+    return plat::AuthStep::kDone;
+  }
+  static void end(plat::AuthSession*) { --open; }
+};
+
+class NetAuth : public NetTunnel {
+ protected:
+  void SetUp() override {
+    NetTunnel::SetUp();
+    FakePackage::reset();
+    previous_ = zrnet::auth_ops_set(
+        {FakePackage::is_available, FakePackage::begin, FakePackage::round, FakePackage::end});
+    previous_system_ = zrnet::system_client_auth_set(+[] { ++system_auths; });
+    system_auths = 0;
+  }
+  void TearDown() override {
+    zwsockh_auth_finish();
+    EXPECT_EQ(FakePackage::open, 0) << "a conversation was not released";
+    zrnet::auth_ops_set(previous_);
+    zrnet::system_client_auth_set(previous_system_);
+    NetTunnel::TearDown();
+  }
+  static std::string challenge(const std::string& scheme_line) {
+    return "HTTP/1.1 407 Proxy Authentication Required\r\n" + scheme_line +
+           "Content-Length: 4\r\nProxy-Connection: close\r\n\r\nnope";
+  }
+  static inline int system_auths = 0;
+  zrnet::AuthOps previous_;
+  zrnet::SystemAuthFn previous_system_ = nullptr;
+};
+
+TEST_F(NetAuth, SchemeChoice) {
   struct Case {
     const char* hdr;
     int status;
     bool priority;
+    bool conversations;
     int scheme;
   } cases[] = {
-      {"HTTP/1.1 407 x\r\nProxy-Authenticate: Basic realm=\"p\"", 407, false, 1},
+      {"HTTP/1.1 407 x\r\nProxy-Authenticate: Basic realm=\"p\"", 407, false, true, 1},
       {"HTTP/1.1 407 x\r\nProxy-Authenticate: NTLM\r\nProxy-Authenticate: Basic realm=\"p\"", 407,
-       false, 1},
+       false, true, 2},
+      // Without the system's conversations an offered Basic is the one that works.
+      {"HTTP/1.1 407 x\r\nProxy-Authenticate: NTLM\r\nProxy-Authenticate: Basic realm=\"p\"", 407,
+       false, false, 1},
+      {"HTTP/1.1 407 x\r\nProxy-Authenticate: Ntlm\r\n", 407, false, false, 2},
       {"HTTP/1.1 407 x\r\nProxy-Authenticate: NTLM\r\nProxy-Authenticate: Negotiate", 407, false,
-       2},
-      {"HTTP/1.1 407 x\r\nProxy-Authenticate: NTLM\r\nProxy-Authenticate: Negotiate", 407, true, 3},
-      {"HTTP/1.1 401 x\r\nWWW-Authenticate: BASIC realm=\"s\"", 401, false, 1},
-      {"HTTP/1.1 401 x\r\nProxy-Authenticate: Basic realm=\"s\"", 401, false, 0},
-      {"HTTP/1.1 407 x\r\nProxy-Authenticate: Digest realm=\"s\"", 407, false, 0},
+       true, 2},
+      {"HTTP/1.1 407 x\r\nProxy-Authenticate: NTLM\r\nProxy-Authenticate: NEGOTIATE", 407, true,
+       true, 3},
+      {"HTTP/1.1 407 x\r\nProxy-Authenticate: Negotiate\r\nProxy-Authenticate: Basic", 407, false,
+       true, 3},
+      {"HTTP/1.1 401 x\r\nWWW-Authenticate: BASIC realm=\"s\"", 401, false, true, 1},
+      {"HTTP/1.1 401 x\r\nProxy-Authenticate: Basic realm=\"s\"", 401, false, true, 0},
+      {"HTTP/1.1 407 x\r\nProxy-Authenticate: Digest realm=\"s\"", 407, false, true, 0},
   };
   for (const Case& c : cases) {
     zr00->pxy_auth1st = c.priority;
+    FakePackage::available = c.conversations;
     EXPECT_EQ(zrnet::auth_scheme(c.hdr, c.status), c.scheme) << c.hdr;
   }
   char line[512];
@@ -387,7 +463,8 @@ TEST_F(NetTunnel, RefusedCredentialsAreNotSentForever) {
   EXPECT_EQ(peer.requests().size(), 2u);
 }
 
-TEST_F(NetTunnel, ChallengeOfferingOnlyNtlmFails) {
+TEST_F(NetAuth, ChallengeOfferingOnlyPackagesTheSystemLacksFails) {
+  FakePackage::refuse_begin = true;
   LoopbackPeer peer(
       {"HTTP/1.1 407 Auth\r\nProxy-Authenticate: NTLM\r\n"
        "Proxy-Authenticate: Negotiate\r\nContent-Length: 0\r\n\r\n"});
@@ -395,6 +472,125 @@ TEST_F(NetTunnel, ChallengeOfferingOnlyNtlmFails) {
   EXPECT_EQ(exchange(107, "01pass01  0120", 0), -1);
   EXPECT_THAT(all_trace(), HasSubstr("*** Proxy Authenticate Error ***"));
   EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// NTLM in two rounds: the negotiate token, then the answer to the proxy's
+// challenge; the tokens never reach the trace and the conversation is released.
+TEST_F(NetAuth, NtlmConversationAnswersTheChallengeInTwoRounds) {
+  zr::copy(zr00->pxy_user, "CORP\\alice");
+  zr::copy(zr00->pxy_pass, "secret");
+  LoopbackPeer peer({challenge("Proxy-Authenticate: NTLM\r\n"),
+                     challenge("Proxy-Authenticate: NTLM Q0hBTA==\r\n"),
+                     http_ok(frame(112, 22, 0, "answer"))});
+  via(peer);
+  ASSERT_EQ(exchange(112, "REQ"), 0) << all_trace();
+  EXPECT_STREQ(zrwork->p_msg->data, "answer");
+  std::vector<std::string> reqs = peer.requests();
+  ASSERT_EQ(reqs.size(), 3u);
+  EXPECT_THAT(reqs[0], Not(HasSubstr("Proxy-Authorization")));
+  EXPECT_THAT(reqs[1], HasSubstr("\r\nProxy-Authorization: NTLM TkVHTw==\r\n"));  // "NEGO"
+  EXPECT_THAT(reqs[2], HasSubstr("\r\nProxy-Authorization: NTLM QVVUSA==\r\n"));  // "AUTH"
+  EXPECT_THAT(reqs[2], HasSubstr("REQ"));
+  EXPECT_THAT(FakePackage::begun, ::testing::ElementsAre("NTLM CORP alice secret"));
+  EXPECT_THAT(FakePackage::inputs, ::testing::ElementsAre("(none)", "CHAL"));
+  EXPECT_EQ(FakePackage::open, 0);
+  EXPECT_EQ(zrwork->auth_active, 0);
+  const std::string t = all_trace();
+  EXPECT_THAT(t, HasSubstr("Authorization is NTLM"));
+  EXPECT_THAT(t, Not(HasSubstr("TkVHTw==")));
+  EXPECT_THAT(t, Not(HasSubstr("QVVUSA==")));
+  EXPECT_THAT(t, Not(HasSubstr("secret")));
+  // The NTLM line is not repeated by the next request.
+  LoopbackPeer next({http_ok(frame(112, 22, 0, "again"))});
+  via(next);
+  ASSERT_EQ(exchange(112, "REQ2"), 0);
+  EXPECT_THAT(next.requests()[0], Not(HasSubstr("Proxy-Authorization")));
+}
+
+TEST_F(NetAuth, IdentitiesFromTheStoredUser) {
+  char computer[64] = {};
+  plat::computer_name(computer, sizeof computer);
+  const struct {
+    const char* user;
+    const char* pass;
+    std::string begun;  // empty: the conversation fails before it begins
+  } cases[] = {
+      {"CORP/bob", "pw", "NTLM CORP bob pw"},
+      {"bob", "pw", std::string("NTLM ") + computer + " bob pw"},
+      {"", "", "NTLM -"},  // the logged-on user's identity
+      {"CORP\\", "pw", ""},
+  };
+  for (const auto& c : cases) {
+    FakePackage::reset();
+    zrwork->auth_active = 0;
+    zr::copy(zr00->pxy_user, c.user);
+    zr::copy(zr00->pxy_pass, c.pass);
+    char line[256];
+    int cont = 0;
+    const int rc =
+        zwsockh_auth_header_make(407, "NTLM", line, sizeof line, "", c.user, c.pass, &cont);
+    if (c.begun.empty()) {
+      EXPECT_EQ(rc, 1) << c.user;
+      EXPECT_TRUE(FakePackage::begun.empty()) << c.user;
+    } else {
+      EXPECT_EQ(rc, 0) << c.user;
+      EXPECT_STREQ(line, "Proxy-Authorization: NTLM TkVHTw==\r\n");
+      EXPECT_EQ(cont, 1);
+      EXPECT_THAT(FakePackage::begun, ::testing::ElementsAre(c.begun));
+    }
+    zwsockh_auth_finish();
+  }
+  // The bare token, and a later round without challenge data fails.
+  zrwork->auth_active = 0;
+  char token[64];
+  int cont = 0;
+  ASSERT_EQ(zwsockh_auth_header_make(999, "Negotiate", token, sizeof token, "", "", "", &cont), 0);
+  EXPECT_STREQ(token, "TkVHTw==");
+  EXPECT_EQ(zwsockh_auth_header_make(999, "Negotiate", token, sizeof token, "", "", "", &cont), 1);
+  EXPECT_THAT(all_trace(), HasSubstr("zwsockh_auth_header_make auth_data is NULL"));
+}
+
+// A third challenge after the final NTLM message: the system client
+// authenticates once and the request as first built goes again, unauthenticated.
+TEST_F(NetAuth, RefusedFinalNtlmMessageHandsOverToTheSystemClient) {
+  LoopbackPeer peer({challenge("Proxy-Authenticate: NTLM\r\n"),
+                     challenge("Proxy-Authenticate: NTLM Q0hBTA==\r\n"),
+                     challenge("Proxy-Authenticate: NTLM\r\n"), http_ok(frame(112, 22, 0, "ok"))});
+  via(peer);
+  ASSERT_EQ(exchange(112, "REQ"), 0) << all_trace();
+  EXPECT_EQ(system_auths, 1);
+  std::vector<std::string> reqs = peer.requests();
+  ASSERT_EQ(reqs.size(), 4u);
+  EXPECT_THAT(reqs[3], Not(HasSubstr("Proxy-Authorization")));
+  EXPECT_THAT(reqs[3], HasSubstr("REQ"));
+  const std::string t = all_trace();
+  EXPECT_THAT(t, HasSubstr("*** Proxy Authenticate(ntlm) failed. try ie_auth. ***"));
+  EXPECT_THAT(t, HasSubstr("=== WinInet(IE) Authenticate Start ==="));
+  EXPECT_THAT(t, HasSubstr("=== WinInet(IE) Authenticate Finish ==="));
+  EXPECT_EQ(zrwork->ie_auth, 0);
+}
+
+// A challenge the package cannot answer, and a Negotiate proxy that challenges
+// again after the last token, end the attempt with the authentication error
+// (the logon returns it to its caller).
+TEST_F(NetAuth, FailedOrEndlessConversationsEnd) {
+  zr00->retry_count = 0;
+  LoopbackPeer wrong({challenge("Proxy-Authenticate: NTLM\r\n"),
+                      challenge("Proxy-Authenticate: NTLM V1JPTkc=\r\n")});
+  via(wrong);
+  EXPECT_EQ(exchange(107, "01pass01  0120", 0), -1);
+  EXPECT_THAT(all_trace(), HasSubstr("Auth Converse Error"));
+  EXPECT_THAT(all_trace(), HasSubstr("*** Proxy Authenticate Error ***"));
+  EXPECT_EQ(wrong.requests().size(), 2u);
+
+  // Negotiate has no hand-over: a challenge after its last token has no data.
+  LoopbackPeer nego({challenge("Proxy-Authenticate: Negotiate\r\n"),
+                     challenge("Proxy-Authenticate: Negotiate Q0hBTA==\r\n"),
+                     challenge("Proxy-Authenticate: Negotiate\r\n")});
+  via(nego);
+  EXPECT_EQ(exchange(107, "01pass01  0120", 0), -1);
+  EXPECT_EQ(nego.requests().size(), 3u);
+  EXPECT_EQ(system_auths, 0);
 }
 
 TEST_F(NetTunnel, OverlongRequestIsRefusedBeforeConnecting) {

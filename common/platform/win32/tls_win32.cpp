@@ -4,12 +4,10 @@
 // server's certificate is checked by the certificate chain engine with the SSL
 // policy and the host name (Schannel's own handshake is told that this
 // program validates the certificate itself).
-#define SECURITY_WIN32
-#include <windows.h>
+#include "sspi_table.h"
+
 #include <wincrypt.h>
-#include <security.h>
 #include <schannel.h>
-#include <sspi.h>
 
 #include <cstring>
 #include <string>
@@ -51,6 +49,8 @@ struct TlsSession {
   std::vector<char> pending;  // input not yet consumed by the handshake
   unsigned long attrs = 0;    // context attributes returned by the last round
 };
+
+PSecurityFunctionTableA sspi_table() { return g_sspi; }
 
 SecLoad security_load() {
   if (g_sspi) return SecLoad::kLoaded;
