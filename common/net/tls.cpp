@@ -173,9 +173,8 @@ std::unique_ptr<zrnet::Stream> open_proxy() {
   return hsock ? zrnet::plain_stream(hsock) : nullptr;
 }
 
-// Opens the tunnel to the server's secured port through the proxy: the socket,
-// or 0.
-int open_via_proxy() {
+// The CONNECT's conversation with the proxy: the socket, or 0.
+int connect_via_proxy() {
   std::unique_ptr<zrnet::Stream> proxy = open_proxy();
   if (!proxy) return 0;
   const char* ver = zr00->pxy_http11 ? "HTTP/1.1" : "HTTP/1.0";
@@ -249,6 +248,15 @@ int open_via_proxy() {
     std::string shown = zrnet::masked(request.data(), request.size(), -1);
     _dbg_print("=== PROXY_SET ===\n%.300s \n=================", shown.c_str());
   }
+}
+
+// Opens the tunnel to the server's secured port through the proxy: the socket,
+// or 0. The conversation's handles are released however the CONNECT ended, so
+// that the next attempt begins a conversation of its own.
+int open_via_proxy() {
+  const int hsock = connect_via_proxy();
+  zwsockh_auth_finish();
+  return hsock;
 }
 
 // ---- the TLS stream -------------------------------------------------------------------
