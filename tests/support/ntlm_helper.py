@@ -8,7 +8,8 @@ information (domain QRTDOM, computer PROXY) and accepts every authenticate
 message, answering with the user name it carries.
 
 Protocol (one line each way): "YR <negotiate>" -> "TT <challenge>";
-"KK <authenticate>" -> "OK user=DOMAIN\\user"; anything else -> "BH ...".
+"KK <authenticate>" -> "AF DOMAIN\\user" (the older answer, which squid
+still takes and negotiate_wrapper_auth understands); anything else -> "BH ...".
 """
 import base64
 import os
@@ -62,7 +63,7 @@ def main():
                 answer = 'TT ' + base64.b64encode(challenge()).decode()
             elif len(words) == 2 and words[0] == 'KK':
                 user = user_of(base64.b64decode(words[1]))
-                answer = 'OK user=' + user if user else 'BH not an authenticate message'
+                answer = 'AF ' + user if user else 'BH not an authenticate message'
             else:
                 answer = 'BH unexpected request'
         except (ValueError, struct.error):

@@ -9,6 +9,7 @@
 
 #include "connection.h"
 #include "net/transport.h"
+#include "platform/platform.h"
 #include "session/envelope.h"
 #include "session/logon.h"
 #include "test_support.h"
@@ -103,5 +104,78 @@ TEST_F(SessionWineTest, FullLogonForcesOutTheOtherSessionWhenAsked) {
   EXPECT_GE(zr01->ua_l, 900);
   EXPECT_EQ(whole_trace().find("wpass03"), std::string::npos);
 }
+
+}  // namespace
+
+namespace {
+
+// The user check through squid demanding NTLM or Negotiate (the auth-proxies
+// script puts them in front of the reference server): the conversation of
+// Wine's package with the stored account, answered on the connection squid
+// keeps open, and the request as first built forwarded to the server.
+class SessionAuthProxyTest : public SessionWineTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    SessionWineTest::SetUp();
+    if (IsSkipped()) return;
+    negotiate_ = GetParam();
+    const char* port = std::getenv(negotiate_ ? "QRT_NEGOTIATE_PROXY_PORT" : "QRT_NTLM_PROXY_PORT");
+    if (!port || !*port) GTEST_SKIP() << "squid is not available";
+    zr00->http_proxy_port = static_cast<std::uint16_t>(std::atoi(port));
+    // A connection-based scheme needs the connection kept: NTLM_MODE leaves
+    // out "Connection: close", PROXY_HTTP11 asks for HTTP/1.1.
+    zr00->ntlm_mode = 1;
+    zr00->pxy_http11 = 1;
+    zwsockh_auth_initial();
+    log_ = std::string(std::getenv("QRT_AUTH_PROXY_DIR")) + "/" +
+           (negotiate_ ? "negotiate" : "ntlm") + "/access.log";
+    log_start_ = qrt_test::read_file(log_).size();
+  }
+  // This test's access-log lines, once squid has logged the forwarded request.
+  std::string log_lines() const {
+    std::string log;
+    for (int i = 0; i < 100; ++i) {
+      log = qrt_test::read_file(log_);
+      if (log.find("/200 POST", log_start_) != std::string::npos) break;
+      plat::sleep_ms(50);
+    }
+    return log.size() > log_start_ ? log.substr(log_start_) : std::string();
+  }
+  bool negotiate_ = false;
+  std::string log_;
+  std::size_t log_start_ = 0;
+};
+
+TEST_P(SessionAuthProxyTest, UserCheckThroughTheAuthenticatingProxy) {
+  zr::copy(zr00->pxy_user, "QRTDOM/wproxy");
+  zr::copy(zr00->pxy_pass, "wproxypass");
+  user("WUSER01", "wpass01");
+  ASSERT_EQ(user_mst_get(), 0) << whole_trace();
+  EXPECT_EQ(zrconn->user_ok, 1);
+  const std::string t = whole_trace();
+  EXPECT_NE(t.find(negotiate_ ? "Authorization is Negotiate" : "Authorization is NTLM"),
+            std::string::npos)
+      << t;
+  EXPECT_EQ(t.find("wproxypass"), std::string::npos);
+  EXPECT_EQ(t.find("wpass01"), std::string::npos);
+  EXPECT_EQ(zrwork->auth_active, 0);
+  // Two challenges and the forwarded request, all on one connection.
+  const std::string log = log_lines();
+  const std::string client = log.substr(0, log.find(' '));
+  std::size_t lines = 0, same = 0;
+  for (std::size_t at = 0; at < log.size(); at = log.find('\n', at) + 1) {
+    ++lines;
+    if (log.compare(at, client.size() + 1, client + " ") == 0) ++same;
+    if (log.find('\n', at) == std::string::npos) break;
+  }
+  EXPECT_NE(log.find("/407 POST"), std::string::npos) << log;
+  EXPECT_NE(log.find("/200 POST"), std::string::npos) << log;
+  EXPECT_EQ(same, lines) << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scheme, SessionAuthProxyTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Negotiate" : "Ntlm");
+                         });
 
 }  // namespace
