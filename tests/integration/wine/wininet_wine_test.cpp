@@ -113,3 +113,57 @@ TEST_F(WininetWineTest, SecondProxyRefusalEndsTheProcess) {
 }
 
 }  // namespace
+
+namespace {
+
+// Over TLS: the HTTPS reference server (a certificate for "localhost" from the
+// test authority that the prefix trusts) behind the CONNECT relay as the
+// explicit proxy (wininet-relay), so that the client's port 443 reaches it.
+class WininetWineTls : public WininetWineTest {
+ protected:
+  void SetUp() override {
+    WininetWineTest::SetUp();
+    if (IsSkipped()) return;
+    const char* relay = std::getenv("QRT_WININET_RELAY_PORT");
+    if (!relay || !*relay) GTEST_SKIP() << "QRT_WININET_RELAY_PORT is not set";
+    zr00->http_proxy_port = static_cast<std::uint16_t>(std::atoi(relay));
+    zr00->ssl_use = 1;
+    zr::copy(zr01->http_host_nm, "localhost");
+  }
+  static std::string relay_log() {
+    const char* log = std::getenv("QRT_WININET_RELAY_LOG");
+    return log ? qrt_test::read_file(log) : std::string();
+  }
+};
+
+TEST_F(WininetWineTls, CertificateForTheHostIsAccepted) {
+  ASSERT_EQ(zrhttp_initial(), 0);
+  ASSERT_EQ(user_check("WUSER01", "wpass01"), 0);
+  EXPECT_EQ(zrwork->p_msg->hdr.sts, 0);
+  EXPECT_THAT(relay_log(), HasSubstr("<- CONNECT localhost:443"));
+  EXPECT_THAT(server_log(), HasSubstr("mid=0118 kd00=00 user=WUSER01"));
+}
+
+TEST_F(WininetWineTls, CertificateForAnotherNameIsRefusedDespiteTheStartupFlag) {
+  zr::copy(zr01->http_host_nm, "127.0.0.1");
+  zrenv->cert_ign = 1;  // both programs set it at start-up: it must not matter
+  EXPECT_EXIT(
+      {
+        zr_message_box_handler(qrt_test::box_to_stderr);
+        zrhttp_initial();
+        user_check("WUSER01", "wpass01");
+      },
+      ::testing::ExitedWithCode(0), HasSubstr("BOX[回線が切断されました。"));
+  EXPECT_THAT(whole_trace(), HasSubstr("Error of Send  ret:"));
+}
+
+TEST_F(WininetWineTls, CertificateForAnotherNameIsAcceptedWithSslCertIgnore) {
+  zr::copy(zr01->http_host_nm, "127.0.0.1");
+  zr00->ssl_cert_ign = 1;
+  ASSERT_EQ(zrhttp_initial(), 0);
+  ASSERT_EQ(user_check("WUSER01", "wpass01"), 0);
+  EXPECT_EQ(zrwork->p_msg->hdr.sts, 0);
+  EXPECT_THAT(relay_log(), HasSubstr("<- CONNECT 127.0.0.1:443"));
+}
+
+}  // namespace
