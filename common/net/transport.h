@@ -8,8 +8,10 @@ ZR_API int zwsock_initial();
 // Loads the system's security interface once per process; 0 when loaded.
 ZR_API int zwsockh_auth_initial();
 ZR_API void zwsockh_auth_finish();
-// The operating system's HTTP client.
+// The operating system's HTTP client: opens its session and connection (0),
+// closes the request of an exchange in progress, closes the session.
 ZR_API int zrhttp_initial();
+ZR_API void zrhttp_close();
 ZR_API void zrhttp_finish();
 
 // One complete exchange of the current message: plain HTTP, HTTP over TLS, or
@@ -17,8 +19,8 @@ ZR_API void zrhttp_finish();
 ZR_API int zwsock_phmsg();
 ZR_API int zwsock_phmsg_ssl();
 ZR_API int zrhttp_phmsg();
-// The dummy exchange (message 211) through the system's HTTP client that lets
-// it authenticate with the proxy.
+// One exchange of a dummy message (211) through the operating system's HTTP
+// client, so that the system can authenticate with the proxy.
 ZR_API int zrhttp_phmsg_ntlm();
 
 #include "net/socket.h"

@@ -178,6 +178,9 @@ struct ZR00 {
   int (*read_fn)(int, char*, int);         // framed read of a direct connection
   int (*write_fn)(int, const char*, int);  // framed write of a direct connection
   std::int64_t last_send_time;             // seconds since 1970 of the last client send
+  // -- transport: the system HTTP client (opaque handles; null when closed) --
+  void* zrhttp_session;
+  void* zrhttp_conn;
   // -- session: message envelope, requests and logon --
   char mon_host[61];  // host of the monitor connection (empty in these programs)
 };
@@ -194,6 +197,7 @@ struct ZR01 {
   char user_pass[9];
   char http_host_nm[61];
   char http_obj_nm[61];
+  void* zrhttp_req;  // the system HTTP client's request of the exchange in progress
   // -- checker program: SDI cycle --
   std::int32_t disp_max;  // the largest hit count whose result page may be opened
   // The server information (message 112) and update information (message 113)
