@@ -12,6 +12,7 @@
 #   basic      user qrtuser, password qrtpass (basic_ncsa_auth)
 #   ntlm       NTLM with any credentials (tests/support/ntlm_helper.py, whose
 #              challenge, unlike ntlm_fake_auth's, Samba's client accepts)
+#   ntlm-refusing  NTLM that refuses every account (the helper's --refuse)
 #   negotiate  Negotiate carrying NTLM tokens (negotiate_wrapper_auth handing
 #              them to the same helper)
 # With ORIGIN_PORT every request goes to the server on that loopback port
@@ -44,9 +45,11 @@ squid_start() {
       htpasswd -bc "$dir/passwd" qrtuser qrtpass 2>/dev/null
       conf="auth_param basic program $SQUID_HELPERS/basic_ncsa_auth $dir/passwd
 auth_param basic realm qrt" ;;
-    ntlm)
+    ntlm | ntlm-refusing)
       cp "$SQUID_NTLM_HELPER" "$dir/ntlm_helper.py"
-      conf="auth_param ntlm program $SQUID_PYTHON $dir/ntlm_helper.py
+      local refuse=
+      [ "$auth" = ntlm-refusing ] && refuse=" --refuse"
+      conf="auth_param ntlm program $SQUID_PYTHON $dir/ntlm_helper.py$refuse
 auth_param ntlm children 2" ;;
     negotiate)
       cp "$SQUID_NTLM_HELPER" "$dir/ntlm_helper.py"

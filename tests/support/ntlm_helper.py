@@ -7,6 +7,9 @@ refuse. This one sends a well-formed challenge with a target name and target
 information (domain QRTDOM, computer PROXY) and accepts every authenticate
 message, answering with the user name it carries.
 
+With --refuse it refuses every authenticate message instead ("NA"), as a
+proxy does that does not know the account.
+
 Protocol (one line each way): "YR <negotiate>" -> "TT <challenge>";
 "KK <authenticate>" -> "AF DOMAIN\\user" (the older answer, which squid
 still takes and negotiate_wrapper_auth understands); anything else -> "BH ...".
@@ -56,6 +59,7 @@ def user_of(msg):
 
 
 def main():
+    refuse = '--refuse' in sys.argv[1:]
     for line in sys.stdin:
         words = line.split()
         try:
@@ -63,7 +67,12 @@ def main():
                 answer = 'TT ' + base64.b64encode(challenge()).decode()
             elif len(words) == 2 and words[0] == 'KK':
                 user = user_of(base64.b64decode(words[1]))
-                answer = 'AF ' + user if user else 'BH not an authenticate message'
+                if not user:
+                    answer = 'BH not an authenticate message'
+                elif refuse:
+                    answer = 'NA unknown account'
+                else:
+                    answer = 'AF ' + user
             else:
                 answer = 'BH unexpected request'
         except (ValueError, struct.error):

@@ -26,6 +26,9 @@ using ::testing::Not;
 // One answer of the scripted server: a send error, or a status with its header
 // and body.
 struct Answer {
+  // The answers are written as brace lists of their first fields.
+  Answer(int s = 200, std::string b = {}, std::string h = {}, int e = 0, long f = -1)
+      : status(s), body(std::move(b)), header(std::move(h)), send_error(e), fail_read_at(f) {}
   int status = 200;
   std::string body;
   std::string header;      // empty: "HTTP/1.1 <status> X\r\n\r\n"

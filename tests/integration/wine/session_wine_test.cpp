@@ -1,7 +1,7 @@
 // The user check and both logons through the real Windows Sockets path, run under
 // Wine against the native reference server whose port is in QRT_REFSERVER_PORT
 // (started with session_wine.scenario by scripts/with-refserver).
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -171,6 +171,32 @@ TEST_P(SessionAuthProxyTest, UserCheckThroughTheAuthenticatingProxy) {
   EXPECT_NE(log.find("/407 POST"), std::string::npos) << log;
   EXPECT_NE(log.find("/200 POST"), std::string::npos) << log;
   EXPECT_EQ(same, lines) << log;
+}
+
+// A proxy that refuses the final NTLM message: after the third challenge the
+// system HTTP client sends one dummy message through the proxy to let the
+// system authenticate. The proxy refuses that one too (Wine's client has no
+// desktop identity here), so the system client's failure ends the process
+// with its message.
+TEST_F(SessionWineTest, RefusedNtlmHandsOverToTheSystemClient) {
+  const char* port = std::getenv("QRT_NTLM_REFUSING_PROXY_PORT");
+  if (!port || !*port) GTEST_SKIP() << "squid is not available";
+  zr00->http_proxy_port = static_cast<std::uint16_t>(std::atoi(port));
+  zr00->ntlm_mode = 1;
+  zr00->pxy_http11 = 1;
+  zwsockh_auth_initial();
+  zr::copy(zr00->pxy_user, "QRTDOM\\unknown");
+  zr::copy(zr00->pxy_pass, "nopass");
+  user("WUSER01", "wpass01");
+  EXPECT_EXIT(
+      {
+        zr_message_box_handler(qrt_test::box_to_stderr);
+        user_mst_get();
+      },
+      ::testing::ExitedWithCode(0),
+      // The failed exchange is the dummy message 211.
+      ::testing::AllOf(::testing::HasSubstr("BOX[*** Error of zrhttp_pmsg *** tno:"),
+                       ::testing::HasSubstr("mid:211")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scheme, SessionAuthProxyTest, ::testing::Values(false, true),
