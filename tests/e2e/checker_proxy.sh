@@ -3,7 +3,9 @@
 # under Wine and Xvfb): its whole check through squid demanding NTLM, answered
 # by Wine's NTLM package with the account of PROXY.FIL on connections squid
 # keeps open; and with ZRHTTP_USE on, through the system HTTP client (WinINet)
-# and the proxy named in the prefix's Internet settings.
+# and the proxy named in the prefix's Internet settings: the reference server,
+# and squid demanding Basic without stored credentials, where the system's
+# password dialog asks for them at each challenge.
 # usage: checker_proxy.sh BUILD_DIR QRT100_EXE UIDRIVER_EXE REFSERVER SCENARIO
 set -euo pipefail
 # shellcheck source=scripts/e2e/lib.sh
@@ -76,9 +78,44 @@ reg add "$key" /v ProxyServer /t REG_SZ /d "127.0.0.1:$E2E_SERVER_PORT" /f ||
   e2e_fail "cannot set ProxyServer"
 dir=$(checker_folder ZRHTTP_USE ON)
 check "$dir" wininet
-reg delete "$key" /v ProxyEnable /f || true
-reg delete "$key" /v ProxyServer /f || true
 trace=$(trace_of "$dir")
 grep -qF 'HTTP_TEST USE' <<<"$trace" || grep -qF 'zrhttp_initial' <<<"$trace" ||
   e2e_fail "wininet: the system client was not installed: $trace"
+
+# --- ZRHTTP_USE without stored credentials: the system's password dialog ---------
+sqdir=$(mktemp -d /tmp/qrt-e2e-squid.XXXXXX)
+chmod 755 "$sqdir"
+squid_start "$sqdir/basic" basic "$E2E_SERVER_PORT" ||
+  e2e_fail "squid did not start: $(tail -3 "$sqdir/basic/cache.log")"
+E2E_PIDS+=("$SQUID_PID")
+reg add "$key" /v ProxyServer /t REG_SZ /d "127.0.0.1:$SQUID_PORT" /f || e2e_fail "cannot set ProxyServer"
+dir=$(checker_folder ZRHTTP_USE ON)
+e2e_start "$dir" "$dir/QRT100.EXE"
+checker=$E2E_PID
+password=ネットワーク用パスワードを入力
+# The first challenge: the account typed into the dialog lets the user check through.
+e2e_ui wait "$password" 60 || e2e_fail "password: no dialog after the proxy's challenge"
+e2e_shot "$password" password-dialog
+texts=$(e2e_ui texts "$password" | tr -d '\r')
+printf '%s\n' "$texts" >"$E2E_ARTIFACTS/password-dialog.txt"
+grep -qF "127.0.0.1:$SQUID_PORT" <<<"$texts" || e2e_fail "password: the dialog does not name the proxy: $texts"
+edits=($(awk -F'\t' '$1 == "Edit" { print $2 }' <<<"$texts"))
+((${#edits[@]} == 2)) || e2e_fail "password: the dialog's fields: $texts"
+e2e_ui type "$password" "${edits[0]}" qrtuser || e2e_fail "password: cannot type the user"
+e2e_ui type "$password" "${edits[1]}" qrtpass || e2e_fail "password: cannot type the password"
+e2e_ui click "$password" OK || e2e_fail "password: cannot press OK"
+# The next challenge asks again; cancelled, the exchange fails and the checker
+# ends after its message.
+e2e_ui wait "$password" 60 || e2e_fail "password: no dialog at the second challenge"
+grep -q 'TCP_MISS/200 POST' "$sqdir/basic/access.log" ||
+  e2e_fail "password: the typed account did not pass the proxy: $(cat "$sqdir/basic/access.log")"
+e2e_ui click "$password" キャンセル || e2e_fail "password: cannot press キャンセル"
+e2e_ok_box QRT100 '回線接続エラーです。' password
+e2e_wait_exit "$checker" 30 || e2e_fail "password: the checker did not end after its message"
+cp "$sqdir/basic/access.log" "$E2E_ARTIFACTS/basic-access.log"
+e2e_collect "$dir" password-
+reg delete "$key" /v ProxyEnable /f || true
+reg delete "$key" /v ProxyServer /f || true
+kill "$SQUID_PID" 2>/dev/null || true
+rm -rf "$sqdir"
 e2e_stop_server

@@ -360,7 +360,9 @@ TEST_F(NetWininet, ChallengeIsAnsweredOnceWithTheStoredCredentials) {
               *c.added ? std::vector<std::string>{c.added} : std::vector<std::string>{})
         << c.name;
     EXPECT_EQ(fake.dialogs, c.dialogs) << c.name;
-    if (*c.traced) EXPECT_THAT(all_trace(), HasSubstr(c.traced)) << c.name;
+    if (*c.traced) {
+      EXPECT_THAT(all_trace(), HasSubstr(c.traced)) << c.name;
+    }
     zrhttp_finish();
   }
   EXPECT_THAT(all_trace(), HasSubstr("HDR:HTTP/1.1 407 Auth"));
