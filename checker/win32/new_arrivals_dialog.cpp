@@ -20,15 +20,6 @@ constexpr plat::ListColumn kColumns[] = {
     {"既読", true, 8},
 };
 
-void set_item_text(HWND list, int item, int column, char* text) {
-  LVITEMA it{};
-  it.mask = LVIF_TEXT;
-  it.iItem = item;
-  it.iSubItem = column;
-  it.pszText = text;
-  SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&it));
-}
-
 }  // namespace
 
 CQrt100Dlg::CQrt100Dlg(HWND parent)
@@ -72,46 +63,18 @@ void CQrt100Dlg::Fill() {
   char summary[256];
   sdi_view_summary(summary, sizeof summary);
   SetWindowTextA(summary_, summary);
-  SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
-  for (int i = 0; i < zrsdi->rslt_cnt && i < kSdiRsltMax; ++i) {
-    char name[69], count[16], mark[4];
-    sdi_view_row(i, name, count, mark);
-    LVITEMA it{};
-    it.mask = LVIF_TEXT | LVIF_PARAM;
-    it.iItem = i;
-    it.pszText = name;
-    it.lParam = i;
-    int row =
-        static_cast<int>(SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it)));
-    if (row < 0) continue;
-    set_item_text(list_, row, 1, count);
-    set_item_text(list_, row, 2, mark);
-  }
+  plat::list_view_fill(list_, sdi_view_rows());
 }
 
 void CQrt100Dlg::OnOpen() {
-  int request = -1;
-  int row = static_cast<int>(
-      SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-  if (row >= 0) {
-    LVITEMA it{};
-    it.mask = LVIF_PARAM;
-    it.iItem = row;
-    if (SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it))) {
-      request = static_cast<int>(it.lParam);
-    }
-  }
+  int row = -1;
+  const int request = plat::list_view_selected(list_, &row);
   char url[256];
   if (!checker::nad_open(request, url, sizeof url)) return;
   SetWindowPos(hwnd_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
   Fill();
-  if (row >= 0) {
-    LVITEMA sel{};
-    sel.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    sel.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sel));
-  }
+  if (row >= 0) plat::list_view_select(list_, row);
 }
 
 void CQrt100Dlg::OnClose() {

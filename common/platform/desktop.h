@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace plat {
 
@@ -76,6 +78,14 @@ struct ListColumn {
 // as wide as asked or, where its title needs more, as wide as the whole title
 // with the header's margins, in whole average characters.
 void list_view_prepare(void* list, const ListColumn* columns, int count);
+// Replaces the rows: one per entry, its cells in column order; each row's
+// value is its index in rows.
+void list_view_fill(void* list, const std::vector<std::vector<std::string>>& rows);
+// The value of the first selected row (-1 without a selection); its position
+// in *row (-1).
+int list_view_selected(void* list, int* row);
+// Selects and focuses a row, as a click on it would.
+void list_view_select(void* list, int row);
 
 // ---- sound --------------------------------------------------------------------------
 

@@ -24,6 +24,16 @@ void sdi_view_row(int i, char (&name)[69], char (&count)[16], char (&mark)[4]) {
   zr::copy(mark, r.inq_cnt == 0 ? "―" : r.vwd_fg == 1 ? "○" : "　");
 }
 
+std::vector<std::vector<std::string>> sdi_view_rows() {
+  std::vector<std::vector<std::string>> rows;
+  for (int i = 0; i < zrsdi->rslt_cnt && i < kSdiRsltMax; ++i) {
+    char name[69], count[16], mark[4];
+    sdi_view_row(i, name, count, mark);
+    rows.push_back({name, count, mark});
+  }
+  return rows;
+}
+
 bool sdi_view_open(int i, const char* none_selected, char* url, std::size_t cap) {
   if (!valid_row(i)) {
     _mes_box(none_selected, plat::kMbOk);

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 // "検索日時：%s %s\r\n検索範囲：%s ～ %s\r\n" of the loaded result.
 void sdi_view_summary(char* out, std::size_t cap);
@@ -11,6 +13,8 @@ void sdi_view_summary(char* out, std::size_t cap);
 // without hits, "○" viewed, a full-width space otherwise). Empty for a row
 // outside the loaded result.
 void sdi_view_row(int i, char (&name)[69], char (&count)[16], char (&mark)[4]);
+// The rows of every loaded request: name, hit count and viewed mark.
+std::vector<std::vector<std::string>> sdi_view_rows();
 // Opening the hits of request i (-1: no row selected): with none, with no hits
 // or with more than disp_max hits the reason is shown (none_selected is the
 // text for the first) and false is returned. Otherwise the result page address

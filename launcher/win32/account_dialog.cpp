@@ -1,14 +1,10 @@
 #include "account_dialog.h"
 
 #include "account.h"
-#include "dialog_object.h"
 #include "resource.h"
 #include "zrlib.h"
 
-INT_PTR CQrt040Dlg::DoModal() {
-  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ACCOUNT), parent_, Proc,
-                         reinterpret_cast<LPARAM>(this));
-}
+INT_PTR CQrt040Dlg::DoModal() { return ModalDialog::DoModal(IDD_ACCOUNT); }
 
 void CQrt040Dlg::OnInitDialog() {
   for (int id : {account::kIdUser, account::kIdPass})
@@ -17,37 +13,13 @@ void CQrt040Dlg::OnInitDialog() {
   SetDlgItemTextA(hwnd_, account::kIdPass, zr01->user_pass);
 }
 
-void CQrt040Dlg::OnOK() {
+bool CQrt040Dlg::OnCommand(int id, int code) {
+  if (code != BN_CLICKED || id != IDOK) return false;
   // Read with room to spare: the edits count characters, the account bytes,
   // and account::apply cuts on a character boundary.
   char user[64], pass[64];
   GetDlgItemTextA(hwnd_, account::kIdUser, user, sizeof user);
   GetDlgItemTextA(hwnd_, account::kIdPass, pass, sizeof pass);
-  if (account::apply(user, pass)) EndDialog(hwnd_, IDOK);
-}
-
-INT_PTR CALLBACK CQrt040Dlg::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  CQrt040Dlg* self = dialog_object<CQrt040Dlg>(hwnd, msg, lp);
-  if (!self) return FALSE;
-  switch (msg) {
-    case WM_INITDIALOG:
-      self->OnInitDialog();
-      return TRUE;
-    case WM_COMMAND:
-      if (HIWORD(wp) != BN_CLICKED) return FALSE;
-      if (LOWORD(wp) == IDOK) {
-        self->OnOK();
-        return TRUE;
-      }
-      if (LOWORD(wp) == IDCANCEL) {
-        EndDialog(hwnd, IDCANCEL);
-        return TRUE;
-      }
-      return FALSE;
-    case WM_CLOSE:
-      EndDialog(hwnd, IDCANCEL);
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  if (account::apply(user, pass)) Close(IDOK);
+  return true;
 }

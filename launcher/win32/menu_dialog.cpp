@@ -1,7 +1,6 @@
 #include "menu_dialog.h"
 
 #include "account_dialog.h"
-#include "dialog_object.h"
 #include "history_dialog.h"
 #include "options_dialog.h"
 #include "resource.h"
@@ -22,10 +21,7 @@ constexpr int kButtonIds[] = {menu::kIdStart,   menu::kIdStop,    menu::kIdHisto
 
 }  // namespace
 
-INT_PTR CMenuDlg::DoModal() {
-  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MENU), nullptr, Proc,
-                         reinterpret_cast<LPARAM>(this));
-}
+INT_PTR CMenuDlg::DoModal() { return ModalDialog::DoModal(IDD_MENU); }
 
 void CMenuDlg::Apply(const menu::Buttons& b) {
   buttons_ = b;
@@ -44,7 +40,7 @@ void CMenuDlg::OnInitDialog() {
   if (menu::start_at_once()) PostMessageA(hwnd_, kStartNow, 0, 0);
 }
 
-void CMenuDlg::OnCommand(int id) {
+void CMenuDlg::Run(int id) {
   if (busy_) return;  // clicks made while a command runs are dropped
   struct Busy {
     bool& flag;
@@ -80,37 +76,31 @@ void CMenuDlg::OnCommand(int id) {
   }
 }
 
-INT_PTR CALLBACK CMenuDlg::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  CMenuDlg* self = dialog_object<CMenuDlg>(hwnd, msg, lp);
-  switch (msg) {
-    case WM_INITDIALOG:
-      self->OnInitDialog();
-      return TRUE;
-    case kStartNow:
-      // Painted first: the start command blocks the dialog until it returns.
-      UpdateWindow(hwnd);
-      if (self) self->OnCommand(menu::kIdStart);
-      return TRUE;
-    case WM_DRAWITEM: {
-      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-      if (!self) return FALSE;
-      for (const CColor_Button& b : self->colour_) {
-        if (b.hwnd() && b.hwnd() == item->hwndItem) {
-          b.Draw(*item);
-          return TRUE;
-        }
-      }
-      return FALSE;
-    }
-    case WM_COMMAND:
-      if (self && HIWORD(wp) == BN_CLICKED) self->OnCommand(LOWORD(wp));
-      return TRUE;
-    case WM_CLOSE:
-      EndDialog(hwnd, menu::kIdBack);
-      return TRUE;
-    default:
-      return FALSE;
+// Every button click is the menu's: 戻り and Escape (IDCANCEL, the same number)
+// end it unless a command runs.
+bool CMenuDlg::OnCommand(int id, int code) {
+  if (code == BN_CLICKED) Run(id);
+  return true;
+}
+
+bool CMenuDlg::OnMessage(UINT msg, WPARAM, LPARAM lp, INT_PTR* result) {
+  if (msg == kStartNow) {
+    // Painted first: the start command blocks the dialog until it returns.
+    UpdateWindow(hwnd_);
+    Run(menu::kIdStart);
+    *result = TRUE;
+    return true;
   }
+  if (msg != WM_DRAWITEM) return false;
+  const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+  for (const CColor_Button& b : colour_) {
+    if (b.hwnd() && b.hwnd() == item->hwndItem) {
+      b.Draw(*item);
+      *result = TRUE;
+      return true;
+    }
+  }
+  return false;
 }
 
 void run_menu_dialog() {

@@ -5,26 +5,24 @@
 #include <windows.h>
 
 #include "color_button.h"
+#include "dialog_object.h"
 #include "menu.h"
 
-class CMenuDlg {
+class CMenuDlg : public ModalDialog<CMenuDlg> {
  public:
-  CMenuDlg() = default;
-  CMenuDlg(const CMenuDlg&) = delete;
-  CMenuDlg& operator=(const CMenuDlg&) = delete;
+  CMenuDlg() : ModalDialog(nullptr) {}
 
   // Runs the dialog until a command, 戻り or the close box ends it.
   INT_PTR DoModal();
 
  private:
-  template <class Dialog>
-  friend Dialog* dialog_object(HWND, UINT, LPARAM);
-  static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  friend class ModalDialog<CMenuDlg>;
   void OnInitDialog();
-  void OnCommand(int id);
+  bool OnCommand(int id, int code);
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result);
+  void Run(int id);
   void Apply(const menu::Buttons& b);
 
-  HWND hwnd_ = nullptr;
   menu::Buttons buttons_;
   // A command is running: the download window processes this thread's
   // messages between files, so a click on the menu would otherwise start a

@@ -1,6 +1,5 @@
 #include "options_dialog.h"
 
-#include "dialog_object.h"
 #include "options.h"
 #include "platform/platform.h"
 #include "resource.h"
@@ -23,10 +22,7 @@ bool checked(HWND dlg, int id) { return IsDlgButtonChecked(dlg, id) == BST_CHECK
 
 }  // namespace
 
-INT_PTR CQrt020Dlg::DoModal() {
-  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_OPTIONS), parent_, Proc,
-                         reinterpret_cast<LPARAM>(this));
-}
+INT_PTR CQrt020Dlg::DoModal() { return ModalDialog::DoModal(IDD_OPTIONS); }
 
 void CQrt020Dlg::OnInitDialog() {
   const options::Choice c = options::on_open();
@@ -54,36 +50,20 @@ void CQrt020Dlg::OnOK() {
   c.auto_start = checked(hwnd_, options::kIdAutoStart);
   c.zero_disp = checked(hwnd_, options::kIdZeroDisp);
   options::store(c);
-  EndDialog(hwnd_, IDOK);
+  Close(IDOK);
 }
 
-INT_PTR CALLBACK CQrt020Dlg::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  CQrt020Dlg* self = dialog_object<CQrt020Dlg>(hwnd, msg, lp);
-  if (!self) return FALSE;
-  switch (msg) {
-    case WM_INITDIALOG:
-      self->OnInitDialog();
-      return TRUE;
-    case WM_COMMAND:
-      if (HIWORD(wp) != BN_CLICKED) return FALSE;
-      switch (LOWORD(wp)) {
-        case IDOK:
-          self->OnOK();
-          return TRUE;
-        case IDCANCEL:
-          EndDialog(hwnd, IDCANCEL);
-          return TRUE;
-        case options::kIdNetwork:
-          // The network settings dialog comes with a later version.
-          _mes_box("この機能は準備中です。", plat::kMbOk);
-          return TRUE;
-        default:
-          return FALSE;
-      }
-    case WM_CLOSE:
-      EndDialog(hwnd, IDCANCEL);
-      return TRUE;
+bool CQrt020Dlg::OnCommand(int id, int code) {
+  if (code != BN_CLICKED) return false;
+  switch (id) {
+    case IDOK:
+      OnOK();
+      return true;
+    case options::kIdNetwork:
+      // The network settings dialog comes with a later version.
+      _mes_box("この機能は準備中です。", plat::kMbOk);
+      return true;
     default:
-      return FALSE;
+      return false;
   }
 }

@@ -4,24 +4,20 @@
 
 #include <windows.h>
 
-class CQrt020Dlg {
+#include "dialog_object.h"
+
+class CQrt020Dlg : public ModalDialog<CQrt020Dlg> {
  public:
-  explicit CQrt020Dlg(HWND parent) : parent_(parent) {}
-  CQrt020Dlg(const CQrt020Dlg&) = delete;
-  CQrt020Dlg& operator=(const CQrt020Dlg&) = delete;
+  explicit CQrt020Dlg(HWND parent) : ModalDialog(parent) {}
 
   // Runs the dialog until 登録, 戻り or the close box ends it.
   INT_PTR DoModal();
 
  private:
-  template <class Dialog>
-  friend Dialog* dialog_object(HWND, UINT, LPARAM);
-  static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  friend class ModalDialog<CQrt020Dlg>;
   void OnInitDialog();
+  bool OnCommand(int id, int code);
   void OnOK();
-
-  HWND parent_;
-  HWND hwnd_ = nullptr;
 };
 
 // The start-up shortcut through the shell: the Startup folder and the

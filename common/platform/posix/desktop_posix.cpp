@@ -90,6 +90,12 @@ bool dc_capture(void*, int, int, int, int, void*) { return false; }
 void window_text_color(void*, std::uint32_t) {}
 
 void list_view_prepare(void*, const ListColumn*, int) {}
+void list_view_fill(void*, const std::vector<std::vector<std::string>>&) {}
+int list_view_selected(void*, int* row) {
+  *row = -1;
+  return -1;
+}
+void list_view_select(void*, int) {}
 
 int message_beep(unsigned) { return 1; }
 

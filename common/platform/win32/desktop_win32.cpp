@@ -198,6 +198,48 @@ void list_view_prepare(void* list, const ListColumn* columns, int count) {
   if (dc) ReleaseDC(lv, dc);
 }
 
+void list_view_fill(void* list, const std::vector<std::vector<std::string>>& rows) {
+  HWND lv = static_cast<HWND>(list);
+  SendMessageA(lv, LVM_DELETEALLITEMS, 0, 0);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].empty()) continue;
+    LVITEMA it{};
+    it.mask = LVIF_TEXT | LVIF_PARAM;
+    it.iItem = static_cast<int>(i);
+    it.pszText = const_cast<char*>(rows[i][0].c_str());
+    it.lParam = static_cast<LPARAM>(i);
+    const int row =
+        static_cast<int>(SendMessageA(lv, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it)));
+    if (row < 0) continue;
+    for (std::size_t c = 1; c < rows[i].size(); ++c) {
+      LVITEMA cell{};
+      cell.iSubItem = static_cast<int>(c);
+      cell.pszText = const_cast<char*>(rows[i][c].c_str());
+      SendMessageA(lv, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+    }
+  }
+}
+
+int list_view_selected(void* list, int* row) {
+  HWND lv = static_cast<HWND>(list);
+  *row =
+      static_cast<int>(SendMessageA(lv, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (*row < 0) return -1;
+  LVITEMA it{};
+  it.mask = LVIF_PARAM;
+  it.iItem = *row;
+  if (!SendMessageA(lv, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it))) return -1;
+  return static_cast<int>(it.lParam);
+}
+
+void list_view_select(void* list, int row) {
+  LVITEMA sel{};
+  sel.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  sel.state = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageA(static_cast<HWND>(list), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+               reinterpret_cast<LPARAM>(&sel));
+}
+
 int message_beep(unsigned kind) { return MessageBeep(kind); }
 
 void* thread_start(void (*fn)(void*), void* arg) {
