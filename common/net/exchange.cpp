@@ -574,14 +574,8 @@ Attempt Exchange::read_frame(const char* hdr) {
   if (Attempt r = read_exact(head, kMsgHeaderSize, &ecd); r != Attempt::kOk) return r;
   PHMSG_HDR h;
   std::memcpy(&h, head, sizeof h);
-  const std::int64_t text_len = static_cast<std::int64_t>(h.lng) - kMsgHeaderSize;
-  const std::int64_t bin_len = h.sts > 0 ? h.sts : 0;
-  const std::int64_t frame = static_cast<std::int64_t>(h.lng) + bin_len;
-  if (text_len < 0 || frame + kMsgGrowSlack > kMsgBlockMax) return length_error(h.lng, h.sts);
-  if (body >= 0 && frame > body) return length_error(h.lng, h.sts);
-  if (frame + 1 > static_cast<std::int64_t>(zrwork->p_msg_cap) + kMsgHeaderSize &&
-      !zr_msg_grow(frame + kMsgGrowSlack, 0))
-    return length_error(h.lng, h.sts);
+  std::int64_t text_len = 0, bin_len = 0;
+  if (!zr_msg_frame_fits(h, body, &text_len, &bin_len)) return length_error(h.lng, h.sts);
   PHMSG* msg = zrwork->p_msg;
   msg->hdr = h;
   // A failure inside the text part counts as failed, not dropped: the answer

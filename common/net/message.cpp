@@ -78,3 +78,14 @@ void zr_msg_mask_secret(int mid, char* buf, std::size_t len, std::size_t text_of
   }
   for (std::size_t i = 0; i < n; ++i) buf[start + i] = '*';
 }
+
+bool zr_msg_frame_fits(const PHMSG_HDR& h, std::int64_t body, std::int64_t* text_len,
+                       std::int64_t* bin_len) {
+  *text_len = static_cast<std::int64_t>(h.lng) - kMsgHeaderSize;
+  *bin_len = h.sts > 0 ? h.sts : 0;
+  const std::int64_t frame = static_cast<std::int64_t>(h.lng) + *bin_len;
+  if (*text_len < 0 || frame + kMsgGrowSlack > kMsgBlockMax) return false;
+  if (body >= 0 && frame > body) return false;
+  return frame + 1 <= static_cast<std::int64_t>(zrwork->p_msg_cap) + kMsgHeaderSize ||
+         zr_msg_grow(frame + kMsgGrowSlack, 0);
+}

@@ -33,6 +33,14 @@ constexpr std::int64_t kMsgBlockMax = 256LL * 1024 * 1024;
 // the current record, or when the block cannot be allocated.
 bool zr_msg_grow(std::int64_t block_bytes, std::int64_t keep_data);
 
+// The parts of a received frame whose header is h: the lengths come from the
+// network, so a frame shorter than its header, one whose parts cannot be held,
+// or one reaching beyond body bytes (body < 0: no such limit) does not fit.
+// When it fits, the record is grown to hold it and its text and binary
+// lengths are returned in *text_len and *bin_len.
+bool zr_msg_frame_fits(const PHMSG_HDR& h, std::int64_t body, std::int64_t* text_len,
+                       std::int64_t* bin_len);
+
 // Hides the password of a request that carries one (the connection check 85, the
 // forced logoff 86, the logon 107 and the user check 118) in a copy made for the
 // trace: the password's bytes become asterisks, everything else stays. buf holds

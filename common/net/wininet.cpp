@@ -129,15 +129,9 @@ int read_frame(plat::HttpRequest* r) {
   if (n != kMsgHeaderSize) return read_failure();
   PHMSG_HDR h;
   std::memcpy(&h, head, sizeof h);
-  // The lengths come from the network: a frame shorter than its header, or one
-  // whose parts cannot be held, is a receive error.
-  const std::int64_t text_len = static_cast<std::int64_t>(h.lng) - kMsgHeaderSize;
-  const std::int64_t bin_len = h.sts > 0 ? h.sts : 0;
-  const std::int64_t frame = static_cast<std::int64_t>(h.lng) + bin_len;
-  if (text_len < 0 || frame + kMsgGrowSlack > kMsgBlockMax) return length_error(h.lng, h.sts);
-  if (frame + 1 > static_cast<std::int64_t>(zrwork->p_msg_cap) + kMsgHeaderSize &&
-      !zr_msg_grow(frame + kMsgGrowSlack, 0))
-    return length_error(h.lng, h.sts);
+  // A frame whose lengths do not fit is a receive error.
+  std::int64_t text_len = 0, bin_len = 0;
+  if (!zr_msg_frame_fits(h, -1, &text_len, &bin_len)) return length_error(h.lng, h.sts);
   PHMSG* msg = zrwork->p_msg;
   msg->hdr = h;
   n = text_len > 0 ? read_up_to(r, msg->data, static_cast<long>(text_len)) : 0;
