@@ -117,6 +117,7 @@ void closing() {
     plat::thread_join(s.scheduler_thread);
     s.scheduler_thread = nullptr;
   }
+  zwsockh_auth_finish();
   _fopen_disp();
   _fclose_all();
   plat::LocalTime t = now();
