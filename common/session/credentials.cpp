@@ -3,7 +3,9 @@
 // (9 bytes) and password (9 bytes); both are stored Base64-encoded without a
 // line end.
 #include <cstring>
+#include <string>
 
+#include "platform/platform.h"
 #include "runtime/zrcommon.h"
 #include "session/settings.h"
 #include "text/base64.h"
@@ -47,6 +49,31 @@ ZR_API int proxy_fil_read() {
   }
   // The WinINet client takes the credentials in their encoded form.
   if (zrconn->zrhttp_use) zr::copy(zr00->pxy_pass, raw);
+  return 0;
+}
+
+ZR_API int proxy_fil_write(const char* user, const char* pass, char* encoded, std::size_t cap) {
+  zr::copy(zrwork->rtn_nm, "proxy_fil_write");
+  if (cap) encoded[0] = '\0';
+  user_path(zr01->fnm_work, sizeof zr01->fnm_work, "PROXY.FIL");
+  if (!user || !*user) {
+    if (plat::path_exists(zr01->fnm_work)) plat::remove_file(zr01->fnm_work);
+    return 0;
+  }
+  const std::string plain = std::string(user) + ":" + (pass ? pass : "");
+  const std::size_t need = 4 * ((plain.size() + 2) / 3);
+  if (need >= static_cast<std::size_t>(kRawCap) || need >= cap) {
+    _dbg_print("proxy_fil_write: the credentials take %u Base64 characters, at most %d fit",
+               static_cast<unsigned>(need), kRawCap - 1);
+    return -1;
+  }
+  int len = _conv_base64(0, plain.data(), encoded, static_cast<int>(plain.size()));
+  encoded[len] = '\0';
+  // The file holds the password: only its owner may read it.
+  if (zr_replace_file(zr01->fnm_work, encoded, static_cast<std::size_t>(len), true) != 0) {
+    zr::copy(zrwork->fail_fnm, zr01->fnm_work);
+    _io_error(nullptr, ZR_IO_FWRITE, "wb");
+  }
   return 0;
 }
 

@@ -4,6 +4,8 @@
 // password), both Base64-encoded. The readers fill zrconn, zr00 and zr01.
 #pragma once
 
+#include <cstddef>
+
 #include "runtime/areas.h"
 
 // Reads USER\ZORAX.INI. 0 when read; 1 when the file does not exist (the user
@@ -14,6 +16,12 @@ ZR_API int zrnet_ini_read();
 ZR_API int zrnet_ini_write();
 // Reads USER\PROXY.FIL into the proxy user name and password. 0 always.
 ZR_API int proxy_fil_read();
+// Writes USER\PROXY.FIL: the Base64 text of user, ":" and password (no line
+// end), readable by its owner only, also left in encoded (cap bytes). An empty
+// user deletes the file and empties encoded. -1, with nothing written, when
+// the encoded text would be longer than the file may be (127 characters);
+// else 0.
+ZR_API int proxy_fil_write(const char* user, const char* pass, char* encoded, std::size_t cap);
 // Reads USER\UID_QRT.FIL into user_id and user_pass (empty when there is none).
 ZR_API void uid_fil_read();
 // Writes USER\UID_QRT.FIL from an ID and a password of up to 8 bytes each.

@@ -1,5 +1,6 @@
 #include "options_dialog.h"
 
+#include "network_dialog.h"
 #include "options.h"
 #include "platform/platform.h"
 #include "resource.h"
@@ -60,8 +61,7 @@ bool CQrt020Dlg::OnCommand(int id, int code) {
       OnOK();
       return true;
     case options::kIdNetwork:
-      // The network settings dialog comes with a later version.
-      _mes_box("この機能は準備中です。", plat::kMbOk);
+      CQrt050Dlg(hwnd_).DoModal();
       return true;
     default:
       return false;

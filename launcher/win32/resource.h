@@ -8,6 +8,7 @@
 #define IDD_DOWNLOAD 5   // download window
 #define IDD_MENU 119     // SDI checker menu
 #define IDR_CLIP 2       // the download window's AVI clip
+#define IDD_NETWORK 106  // network settings
 #define IDD_OPTIONS 210  // SDI options
 #define IDD_HISTORY 219  // SDI history
 #define IDD_ACCOUNT 251  // ID and password
@@ -50,3 +51,24 @@
 // Controls of the ID and password dialog (the same numbers as account.h).
 #define IDC_USER 1126
 #define IDC_PASS 1127
+
+// Controls of the network settings dialog (the same numbers as network.h).
+#define IDC_NET_HOST 1012
+#define IDC_NET_PORT 1013
+#define IDC_NET_USER 1004
+#define IDC_NET_PASS 1007
+#define IDC_NET_NTLM 1009
+#define IDC_NET_HTTP_TEST 1010
+#define IDC_NET_SOCKS 1016
+#define IDC_NET_PXY_CONNECT 1028
+#define IDC_NET_ACCEPT 1029
+#define IDC_NET_NO_CACHE 1030
+#define IDC_NET_DISCOVER 1031
+#define IDC_NET_CONNECT_CLS 1049
+#define IDC_NET_PXY_AUTH 1050
+#define IDC_NET_NO_HOST 1051
+#define IDC_NET_NO_SSL 1052
+#define IDC_NET_HTTP11 1121
+#define IDC_NET_PROXY_USE 1135
+#define IDC_NET_TARGET 1136
+#define IDC_NET_AUTH 1137

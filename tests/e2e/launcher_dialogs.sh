@@ -5,7 +5,9 @@
 # through the shell-link interface and deleted again; the history of three
 # results across the number wrap, its marks, 結果表示 with its messages, the
 # browser page and the _VWD file; a new account tested against the reference
-# server, a refused one, and an emptied ID that contacts no server.
+# server, a refused one, and an emptied ID that contacts no server; the
+# network settings opened from the options: the enable rules, ZORAX.INI with
+# exactly the changed lines, PROXY.FIL written, shown decoded and deleted.
 # usage: launcher_dialogs.sh BUILD_DIR QRT000_EXE QRT100_EXE UIDRIVER_EXE REFSERVER SCENARIO
 set -euo pipefail
 # shellcheck shell=bash source=scripts/e2e/lib.sh
@@ -87,9 +89,6 @@ press_closing "$options" 登録
 [ ! -e "$link_unix" ] || e2e_fail "a shortcut was made with auto start off"
 open_dialog "SDI 設定" "$options"
 [ "$(e2e_ui combo "$options" 1131 | grep '^\*' | tr -d '\r')" = '*12:30' ] || e2e_fail "12:30 not shown"
-# The network settings: not built yet, it says so.
-e2e_ui click "$options" ネットワーク設定 || e2e_fail "cannot press ネットワーク設定"
-e2e_ok_box "$title" この機能は準備中です。 network
 # Every control changed, then 登録.
 e2e_ui combo "$options" 1135 2 >/dev/null || e2e_fail "cannot choose 半月１回"
 e2e_ui combo "$options" 1131 13 >/dev/null || e2e_fail "cannot choose 07:00"
@@ -130,6 +129,86 @@ press_closing "$options" 登録
 grep -q '^auto_start=0' "$dir/DLV/CONFIG.INI" || e2e_fail "auto_start not stored off"
 close_menu
 e2e_collect "$dir" options-
+
+# ---- Network settings (from the options dialog) -----------------------------------
+dir=$(folder)
+network=ネットワーク設定
+open_menu "$dir"
+# open_network: the options dialog, then its ネットワーク設定 button.
+open_network() {
+  open_dialog "SDI 設定" "$options"
+  e2e_ui click "$options" ネットワーク設定 || e2e_fail "cannot press ネットワーク設定"
+  e2e_ui wait "$network" 30 || e2e_fail "no network settings dialog"
+}
+# close_network BUTTON: OK or ｷｬﾝｾﾙ, then 戻り in the options dialog.
+close_network() {
+  press_closing "$network" "$1"
+  press_closing "$options" 戻り
+}
+net_flag() { e2e_control "$(ui_texts "$network")" "$1" 3; }
+open_network
+texts=$(ui_texts "$network")
+printf '%s\n' "$texts" >"$E2E_ARTIFACTS/network-texts.txt"
+[ "$(e2e_control "$texts" 1012 4)" = 127.0.0.1 ] && [ "$(e2e_control "$texts" 1013 4)" = "$E2E_SERVER_PORT" ] ||
+  e2e_fail "network: the proxy is not shown: $texts"
+[ "$(e2e_ui check "$network" 1135 | tr -d '\r')" = 1 ] && [ "$(e2e_ui check "$network" 1052 | tr -d '\r')" = 1 ] ||
+  e2e_fail "network: the check boxes do not show PROXY_USE ON and NO_SSL ON"
+e2e_shot "$network" launcher-network
+# The enable rules: without the proxy only HTTP TEST enables the credentials.
+e2e_ui check "$network" 1135 0 >/dev/null || e2e_fail "cannot uncheck the proxy box"
+for id in 1012 1013 1031 1004 1007; do
+  [ "$(net_flag "$id")" = disabled ] || e2e_fail "network: control $id enabled without the proxy"
+done
+e2e_ui check "$network" 1010 1 >/dev/null || e2e_fail "cannot check HTTP TEST"
+for id in 1004 1007; do [ "$(net_flag "$id")" = - ] || e2e_fail "network: $id disabled with HTTP TEST"; done
+for id in 1012 1013 1031; do [ "$(net_flag "$id")" = disabled ] || e2e_fail "network: $id enabled"; done
+# ｷｬﾝｾﾙ keeps ZORAX.INI.
+ini_before=$(cat "$dir/USER/ZORAX.INI")
+close_network ｷｬﾝｾﾙ
+[ "$(cat "$dir/USER/ZORAX.INI")" = "$ini_before" ] || e2e_fail "network: ｷｬﾝｾﾙ changed ZORAX.INI"
+# OK without a change writes the file as the writer writes it; the next OK
+# changes exactly the lines of the changed controls.
+open_network
+close_network OK
+base=$(e2e_sjis "$dir/USER/ZORAX.INI" | tr -d '\r')
+open_network
+e2e_ui check "$network" 1121 1 >/dev/null || e2e_fail "cannot check HTTP1.1"
+e2e_ui check "$network" 1009 1 >/dev/null || e2e_fail "cannot check NTLM_MODE"
+e2e_ui type "$network" 1013 3128 || e2e_fail "cannot type the port"
+e2e_ui type "$network" 1004 proxyuser || e2e_fail "cannot type the proxy user"
+e2e_ui type "$network" 1007 proxypass || e2e_fail "cannot type the proxy password"
+close_network OK
+now=$(e2e_sjis "$dir/USER/ZORAX.INI" | tr -d '\r')
+delta=$(diff <(printf '%s\n' "$base") <(printf '%s\n' "$now") | grep '^[<>]' | paste -sd '|')
+[ "$delta" = "< PROXY_HTTP_VER      OFF|< NTLM_MODE           OFF|< PROXY               127.0.0.1:$E2E_SERVER_PORT|> PROXY_HTTP_VER      ON|> NTLM_MODE           ON|> PROXY               127.0.0.1:3128" ] ||
+  e2e_fail "network: the changed lines of ZORAX.INI: $delta"
+[ "$(cat "$dir/USER/PROXY.FIL")" = "$(printf 'proxyuser:proxypass' | base64 -w0)" ] ||
+  e2e_fail "network: PROXY.FIL: $(cat "$dir/USER/PROXY.FIL")"
+# HTTP TEST on: the credentials are kept encoded and shown decoded.
+open_network
+e2e_ui check "$network" 1010 1 >/dev/null || e2e_fail "cannot check HTTP TEST"
+close_network OK
+grep -q '^ZRHTTP_USE          ON' <<<"$(e2e_sjis "$dir/USER/ZORAX.INI" | tr -d '\r')" ||
+  e2e_fail "network: ZRHTTP_USE not stored ON"
+open_network
+texts=$(ui_texts "$network")
+[ "$(e2e_control "$texts" 1004 4)" = proxyuser ] && [ "$(e2e_control "$texts" 1007 4)" = proxypass ] ||
+  e2e_fail "network: the credentials are not shown decoded: $texts"
+# SOCKS with HTTP TEST stores ZRHTTP_USE OFF; an empty user deletes PROXY.FIL.
+e2e_ui check "$network" 1016 1 >/dev/null || e2e_fail "cannot check SOCKS"
+e2e_ui type "$network" 1004 '' || e2e_fail "cannot empty the proxy user"
+close_network OK
+now=$(e2e_sjis "$dir/USER/ZORAX.INI" | tr -d '\r')
+grep -q '^ZRHTTP_USE          OFF' <<<"$now" && grep -q '^SOCKS_USE           ON' <<<"$now" ||
+  e2e_fail "network: SOCKS with HTTP TEST: $now"
+[ ! -e "$dir/USER/PROXY.FIL" ] || e2e_fail "network: PROXY.FIL stayed with an empty user"
+# The discovery from the system's settings is not built yet: it says so.
+open_network
+e2e_ui click "$network" OSのプロキシ設定から情報を再取得する || e2e_fail "cannot press the discovery button"
+e2e_ok_box "$title" この機能は準備中です。 discovery
+close_network ｷｬﾝｾﾙ
+close_menu
+e2e_collect "$dir" network-
 
 # ---- History --------------------------------------------------------------------
 dir=$(folder)
