@@ -226,6 +226,11 @@ TEST_F(ProxyCheck, ScriptAnswerForms) {
 // A peer that resets the connection while the header is awaited: the receive
 // error is shown, and ProxyServer decides.
 TEST_F(ProxyCheck, HeaderReceiveErrorIsShown) {
+#ifdef _WIN32
+  // Under Wine a socket closed with unread data ends the connection without a
+  // reset, so this peer cannot make the receive fail there.
+  GTEST_SKIP() << "no reset from a close with unread data under Wine";
+#endif
   plat::net_startup();
   plat::Sock listener = plat::tcp_socket();
   ASSERT_EQ(plat::bind_any(listener, 0), 0);
