@@ -1,0 +1,64 @@
+// Fuzz target: the proxy detection's parsers of outside input. The first byte
+// chooses the parser, the rest is its input: a ProxyServer value, a
+// configuration-script address, an answer header's length field, or a script
+// searched for its PROXY entry. A found entry must fit its field with a host
+// made of host-name characters and a port of 1..65535.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "net/proxy_check.h"
+
+namespace {
+
+void check_entry(zrnet::ProxyParse r, const zrnet::ProxyEntry& e) {
+  if (r != zrnet::ProxyParse::kFound) return;
+  const std::size_t n = ::strnlen(e.host, sizeof e.host);
+  if (n == 0 || n >= sizeof e.host || e.port == 0) std::abort();
+  for (std::size_t i = 0; i < n; ++i)
+    if (!std::strchr("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-_",
+                     e.host[i]))
+      std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const int which = data[0] % 4;
+  // The registry hands over at most 255 bytes of text, NUL-terminated.
+  const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+  switch (which) {
+    case 0: {
+      zrnet::ProxyEntry e;
+      check_entry(zrnet::parse_proxy_server(text.substr(0, 255).c_str(), &e), e);
+      break;
+    }
+    case 1: {
+      char server[256], path[256];
+      std::uint16_t port = 0;
+      if (zrnet::split_config_url(text.substr(0, 255).c_str(), server, sizeof server, path,
+                                  sizeof path, &port)) {
+        if (!server[0] || path[0] != '/' || port == 0) std::abort();
+        for (const char* p = path; *p; ++p)
+          if (static_cast<unsigned char>(*p) <= ' ') std::abort();
+      }
+      break;
+    }
+    case 2: {
+      const int n = zrnet::script_length(text.data(), text.size());
+      if (n < 0 || n > zrnet::kScriptMax) std::abort();
+      break;
+    }
+    default: {
+      // The script as it is received: not NUL-terminated within its length.
+      zrnet::ProxyEntry e;
+      bool found = false;
+      check_entry(zrnet::parse_script_proxy(text.data(), text.size(), &e, &found), e);
+      break;
+    }
+  }
+  return 0;
+}
