@@ -79,6 +79,15 @@ ProxyParse parse_proxy_server(const char* text, ProxyEntry* out) {
   std::string_view v(text);
   const std::size_t http = v.find("http=");
   if (http != std::string_view::npos) v.remove_prefix(http + 5);
+  // The settings also take a proxy written as an address ("http://host:port");
+  // its scheme is not part of the host.
+  constexpr std::string_view kScheme = "http://";
+  if (v.size() > kScheme.size()) {
+    bool scheme = true;
+    for (std::size_t i = 0; i < kScheme.size() && scheme; ++i)
+      scheme = (v[i] >= 'A' && v[i] <= 'Z' ? v[i] - 'A' + 'a' : v[i]) == kScheme[i];
+    if (scheme) v.remove_prefix(kScheme.size());
+  }
   const std::size_t colon = v.find(':');
   if (colon == std::string_view::npos) return ProxyParse::kNoPort;
   if (v.substr(0, colon).starts_with("socks=")) {

@@ -95,9 +95,9 @@ TEST_F(ProxyCheck, ProxyServerForms) {
       {host63 + ":81", 1, host63.c_str(), 81, nullptr},
       {"socks=s:1080", 0, "", 1, nullptr},
       {"proxy1", 0, "old", 1, nullptr},
-      // "http://" does not contain "http=": the host would be "http" and the
-      // port has no digits.
-      {"http://proxy3:3128", 0, "old", 1, "ProxyServer port refused (not 1-65535): http://proxy3"},
+      // A proxy written as an address: its scheme is not the host.
+      {"http://proxy3:3128", 1, "proxy3", 3128, "Proxy used host:proxy3 port:3128"},
+      {"HTTP://proxy3:3128/", 1, "proxy3", 3128, nullptr},
       {host64 + ":80", 0, "old", 1, "ProxyServer host refused (longer than 63 characters)"},
       {"proxy1:99999", 0, "old", 1, "ProxyServer port refused (not 1-65535): proxy1:99999"},
       {"proxy1:0", 0, "old", 1, "ProxyServer port refused"},
