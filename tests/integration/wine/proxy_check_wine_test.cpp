@@ -39,7 +39,9 @@ TEST_F(ProxyCheckWine, ReadsThePrefixSettings) {
     EXPECT_EQ(zr00->http_proxy_port, std::atoi(env("QRT_PROXY_PORT").c_str()));
   }
   const std::string line = env("QRT_PROXY_TRACE");
-  if (!line.empty()) EXPECT_THAT(trace(), Contains(HasSubstr(line)));
+  if (!line.empty()) {
+    EXPECT_THAT(trace(), Contains(HasSubstr(line)));
+  }
   EXPECT_TRUE(boxes.boxes.empty());
 }
 
