@@ -74,13 +74,13 @@ void keep_shortcut(bool on) {
     if (plat::path_exists(path.c_str())) plat::remove_file(path.c_str());
     return;
   }
-  Link link;
-  link.path = path;
-  link.target = std::string(zrenv->inst_dir) + "\\qrt000.exe";
-  link.arguments = "S";
-  link.folder = zrenv->inst_dir;
-  link.description = "Orvanta SDI";
-  link.icon = link.target;
+  const std::string target = std::string(zrenv->inst_dir) + "\\qrt000.exe";
+  const Link link{.path = path,
+                  .target = target,
+                  .arguments = std::string("S"),
+                  .folder = std::string(zrenv->inst_dir),
+                  .description = std::string("Orvanta SDI"),
+                  .icon = target};
   _dbg_print("STARTUP[%s]", path.c_str());
   if (g_shell.save && !g_shell.save(link)) _dbg_print("STARTUP: the shortcut was not saved");
 }
