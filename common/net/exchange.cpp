@@ -218,9 +218,9 @@ int Exchange::run_secured() {
       }
       restore(lcnt);
     } else if (result == Attempt::kNeedCredentials) {
-      // A challenge inside the secured connection, answered with the tunnel's
-      // Basic line; the authenticated request becomes the one later retries
-      // restore.
+      // A challenge inside the secured connection, answered like the
+      // tunnel's (make_auth_line); the authenticated request becomes the one
+      // later retries restore.
       if (zrnet::answer_challenge(hdr, zrwork->http_sts) != Challenge::kAnswered) break;
       zrnet::retry_patch(zrwork->p_msg->data, lcnt);
       zr::copy(zrwork->req_copy, static_cast<std::size_t>(zrwork->req_copy_cap),
@@ -242,6 +242,9 @@ int Exchange::run_secured() {
   }
   if (result == Attempt::kOk) trace_answer(hdr);
   close();
+  // A conversation a challenge inside the connection began ends with the run.
+  zwsockh_auth_finish();
+  zrwork->ie_auth = 0;
   return finish(result, Phase::kAnswer);
 }
 
@@ -283,8 +286,10 @@ Attempt Exchange::build() {
   if (r_.secured) shape = zrnet::RequestShape{"https", zrnet::tls_port()};
   const int len = zrnet::build_request(shape);
   if (len < 0) return Attempt::kFailed;
-  if (len + 1024 >= zrwork->req_copy_cap) {
-    std::int32_t cap = len + 10000;
+  // The copies also hold the request rebuilt with an authorization line.
+  constexpr std::int32_t kAuthRoom = static_cast<std::int32_t>(zrnet::kAuthLineMax) + 1024;
+  if (len + kAuthRoom >= zrwork->req_copy_cap) {
+    std::int32_t cap = len + static_cast<std::int32_t>(zrnet::kAuthLineMax) + 10000;
     void* block = std::malloc(static_cast<std::size_t>(cap) * 2);
     if (!block) {
       _dbg_print("request copies of %d bytes cannot be held", cap);

@@ -4,6 +4,7 @@
 // transport installed again.
 #include <gmock/gmock.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -133,6 +134,15 @@ TEST_F(LauncherNetworkTest, CredentialsGoToProxyFil) {
   network::Form shown = network::on_open();
   EXPECT_EQ(shown.user, "CORP\\alice");
   EXPECT_EQ(shown.pass, "secret");
+
+  // The longest credentials that fit are shown whole.
+  f.user = "CORP\\" + std::string(40, 'u');
+  f.pass = std::string(47, 'p');  // 93 bytes: 124 Base64 characters
+  ASSERT_TRUE(network::store(f));
+  EXPECT_EQ(std::strlen(zr00->pxy_pass), 124u);
+  shown = network::on_open();
+  EXPECT_EQ(shown.user, f.user);
+  EXPECT_EQ(shown.pass, f.pass);
 
   // An empty user deletes the file and the stored credentials, whatever the password.
   f.user.clear();
