@@ -50,11 +50,8 @@ Form on_open() {
   }
   if (zrconn->zrhttp_use && zr00->pxy_pass[0]) {
     // The system client keeps the credentials in their encoded form.
-    char plain[sizeof zr00->pxy_pass] = {};
-    // The count is of Base64 characters; their bytes fit the buffer.
-    const int n = _conv_base64(1, zr00->pxy_pass, plain,
-                               static_cast<int>(::strnlen(zr00->pxy_pass, sizeof plain - 1)));
-    const std::string text(plain, n > 0 ? static_cast<std::size_t>(n) : 0);
+    const std::string text =
+        zr::base64_decode({zr00->pxy_pass, ::strnlen(zr00->pxy_pass, sizeof zr00->pxy_pass)});
     const std::size_t colon = text.find(':');
     if (colon != std::string::npos) {
       f.user = text.substr(0, colon);

@@ -27,20 +27,6 @@ const std::string& computer_domain() {
   return name;
 }
 
-std::string base64_encode(const std::string& bytes) {
-  std::string out(4 * ((bytes.size() + 2) / 3), '\0');
-  int n = _conv_base64(0, bytes.data(), out.data(), static_cast<int>(bytes.size()));
-  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  return out;
-}
-
-std::string base64_decode(const char* text) {
-  std::string out(3 * std::strlen(text) / 4 + 3, '\0');
-  int n = _conv_base64(1, text, out.data(), static_cast<int>(std::strlen(text)));
-  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  return out;
-}
-
 void release() {
   if (t_session) g_ops.end(t_session);
   t_session = nullptr;
@@ -84,12 +70,12 @@ bool converse(const char* package, const char* data, const char* user, const cha
     }
   }
   std::string in;
-  if (!t_first_round) in = base64_decode(data);
+  if (!t_first_round) in = zr::base64_decode(data);
   std::string out;
   const plat::AuthStep step = g_ops.round(t_session, t_first_round ? nullptr : &in, &out, &status);
   _dbg_print("After pInitializeSecurityContext ss:%ld", status);
   if (step == plat::AuthStep::kFailed) return false;
-  *token = base64_encode(out);
+  *token = zr::base64_encode(out);
   if (t_first_round) {
     t_first_round = false;
   } else if (zrwork->auth_kd == 2) {
@@ -150,7 +136,7 @@ int zwsockh_auth_header_make(int status, const char* scheme, char* out, std::siz
   if (cap) out[0] = '\0';
   std::string token;
   if (std::strcmp(scheme, "Basic") == 0) {
-    token = base64_encode(std::string(user ? user : "") + ":" + (pass ? pass : ""));
+    token = zr::base64_encode(std::string(user ? user : "") + ":" + (pass ? pass : ""));
   } else if (!converse(scheme, data, user, pass, &token, cont)) {
     _dbg_print("Auth Converse Error");
     return 1;

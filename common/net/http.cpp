@@ -424,14 +424,8 @@ int auth_scheme(const char* hdr, int status) {
 }
 
 bool basic_line(int status, const char* user, const char* pass, char* out, std::size_t cap) {
-  std::string plain = std::string(user) + ":" + pass;
-  std::string token(4 * ((plain.size() + 2) / 3) + 1, '\0');
-  int n = _conv_base64(0, plain.data(), token.data(), static_cast<int>(plain.size()));
-  token.resize(static_cast<std::size_t>(n));
-  int w =
-      zr::format(out, cap, "%s %s %s\r\n",
-                 status == 401 ? "Authorization:" : "Proxy-Authorization:", "Basic", token.c_str());
-  return w > 0 && static_cast<std::size_t>(w) < cap;
+  int cont = 0;
+  return zwsockh_auth_header_make(status, "Basic", out, cap, "", user, pass, &cont) == 0;
 }
 
 std::string masked(const char* text, std::size_t len, int mid) {

@@ -54,3 +54,21 @@ ZR_API int _conv_base64(int mode, const char* source, char* target, int length) 
   if (mode == 0) return encode(in, target, length);
   return decode(in, reinterpret_cast<unsigned char*>(target), length);
 }
+
+namespace zr {
+
+std::string base64_encode(std::string_view bytes) {
+  std::string out(4 * ((bytes.size() + 2) / 3), '\0');
+  const int n = _conv_base64(0, bytes.data(), out.data(), static_cast<int>(bytes.size()));
+  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return out;
+}
+
+std::string base64_decode(std::string_view text) {
+  std::string out(3 * text.size() / 4 + 3, '\0');
+  const int n = _conv_base64(1, text.data(), out.data(), static_cast<int>(text.size()));
+  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return out;
+}
+
+}  // namespace zr
