@@ -12,7 +12,12 @@ int main(int argc, char** argv) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   // One id per test run, inherited by death tests' child processes, so that
   // both name their temporary folders alike (see TempDir).
-  if (GTEST_FLAG_GET(internal_run_death_test).empty())
-    plat::set_env("QRT_TEST_RUN_ID", std::to_string(std::random_device{}() % 1000000000u).c_str());
+  if (GTEST_FLAG_GET(internal_run_death_test).empty()) {
+    std::string id = std::to_string(std::random_device{}() % 1000000000u);
+    plat::set_env("QRT_TEST_RUN_ID", id.c_str());
+    // Named shared memory outlives a process natively and is shared by every
+    // process of the user: tests run side by side keep theirs apart.
+    plat::set_env("QRT_SHM_SCOPE", id.c_str());
+  }
   return RUN_ALL_TESTS();
 }

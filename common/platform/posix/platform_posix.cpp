@@ -14,6 +14,7 @@
 #include <utime.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
@@ -320,8 +321,16 @@ void make_writable(const char* path) {
 
 namespace {
 
+// QRT_SHM_SCOPE, when set, gives the names a scope of their own (Windows
+// scopes its names per log-on session): test processes running side by side
+// do not see each other's blocks.
 std::string shm_name(const char* name) {
   std::string n = "/qrt_";
+  if (const char* scope = std::getenv("QRT_SHM_SCOPE"); scope && *scope) {
+    for (const char* p = scope; *p && n.size() < 40; ++p)
+      if (std::isalnum(static_cast<unsigned char>(*p))) n += *p;
+    n += '_';
+  }
   for (const char* p = name; *p; ++p) n += *p == '/' ? '_' : *p;
   if (n.size() > 250) n.resize(250);
   return n;
