@@ -70,23 +70,6 @@ constexpr int kInterimMax = 16;
 // Texts from outside are cut to this many bytes in a trace line.
 constexpr int kTraceCut = 128;
 
-// The trace line of a refused entry; the source text is cut.
-void trace_refused(const char* what, zrnet::ProxyParse r, const char* text) {
-  switch (r) {
-    case zrnet::ProxyParse::kBadHost:
-      _dbg_print("%s host refused (not a host name): %.*s", what, kTraceCut, text);
-      break;
-    case zrnet::ProxyParse::kHostTooLong:
-      _dbg_print("%s host refused (longer than 63 characters): %.*s", what, kTraceCut, text);
-      break;
-    case zrnet::ProxyParse::kBadPort:
-      _dbg_print("%s port refused (not 1-65535): %.*s", what, kTraceCut, text);
-      break;
-    default:
-      break;
-  }
-}
-
 void store(const zrnet::ProxyEntry& e) {
   zr::copy(zr00->http_proxy_host, e.host);
   zr00->http_proxy_port = e.port;
@@ -186,7 +169,7 @@ bool auto_config_set(const char* url) {
   zrnet::ProxyParse r =
       zrnet::parse_script_proxy(script, static_cast<std::size_t>(got), &entry, &found);
   if (r != zrnet::ProxyParse::kFound) {
-    if (found) trace_refused("auto_config_set : PROXY", r, std::strstr(script, "\"PROXY"));
+    if (found) zrnet::trace_refused("auto_config_set : PROXY", r, std::strstr(script, "\"PROXY"));
     return false;
   }
   store(entry);
@@ -208,7 +191,25 @@ InetSettingsOps inet_settings_ops_set(const InetSettingsOps& ops) {
 
 }  // namespace zrnet
 
-int zwsock_proxy_check() {
+namespace zrnet {
+
+void trace_refused(const char* what, ProxyParse r, const char* text) {
+  switch (r) {
+    case ProxyParse::kBadHost:
+      _dbg_print("%s host refused (not a host name): %.*s", what, kTraceCut, text);
+      break;
+    case ProxyParse::kHostTooLong:
+      _dbg_print("%s host refused (longer than 63 characters): %.*s", what, kTraceCut, text);
+      break;
+    case ProxyParse::kBadPort:
+      _dbg_print("%s port refused (not 1-65535): %.*s", what, kTraceCut, text);
+      break;
+    default:
+      break;
+  }
+}
+
+int settings_proxy_check(const SettingsSteps& steps) {
   SettingsKey key;
   if (!key) {
     _dbg_print("proxy_use_check RegOpenKeyEx Error");
@@ -217,7 +218,7 @@ int zwsock_proxy_check() {
   }
 
   char value[plat::kInetSettingMax];
-  if (key.text("AutoConfigURL", value, sizeof value) && auto_config_set(value)) {
+  if (key.text("AutoConfigURL", value, sizeof value) && steps.auto_config(value)) {
     key.close();
     return 1;
   }
@@ -243,15 +244,26 @@ int zwsock_proxy_check() {
     return 0;
   }
   key.close();
+  if (steps.verbose) _dbg_print("ProxyServer : %.*s", kTraceCut, value);
 
-  zrnet::ProxyEntry entry;
-  const zrnet::ProxyParse r = zrnet::parse_proxy_server(value, &entry);
-  if (r != zrnet::ProxyParse::kFound) {
-    if (r == zrnet::ProxyParse::kSocks) zr00->http_proxy_host[0] = '\0';
+  ProxyEntry entry;
+  const ProxyParse r = parse_proxy_server(value, &entry);
+  if (r != ProxyParse::kFound) {
+    if (r == ProxyParse::kSocks) {
+      steps.socks();
+      if (steps.verbose) _dbg_print("Socks Used");
+    }
     trace_refused("ProxyServer", r, value);
     zr00->proxy_use = 0;
     return 0;
   }
-  store(entry);
+  steps.store(entry);
   return 1;
+}
+
+}  // namespace zrnet
+
+int zwsock_proxy_check() {
+  return zrnet::settings_proxy_check(
+      {auto_config_set, store, [] { zr00->http_proxy_host[0] = '\0'; }});
 }

@@ -49,14 +49,39 @@ enum class ProxyParse {
 };
 
 // A ProxyServer value: the entry after "http=" when there is one, else the
-// whole text; the host up to the first ":", the port's digits after it.
-ProxyParse parse_proxy_server(const char* text, ProxyEntry* out);
+// whole text; the host up to the first ":", the port's digits after it. With
+// port_when_none set, an entry without ":" is a host on that port instead of
+// kNoPort.
+ProxyParse parse_proxy_server(const char* text, ProxyEntry* out, std::uint16_t port_when_none = 0);
 
 // A fetched configuration script (len bytes, not evaluated): the entry of the
 // first double quote followed by PROXY, the spaces after it skipped, the host
 // up to the next ":", the port's digits after it. kNoPort also when there is no
 // such entry at all (*found false).
 ProxyParse parse_script_proxy(const char* script, std::size_t len, ProxyEntry* out, bool* found);
+
+// A proxy script host's answer ("PROXY host:port; DIRECT", len bytes): the
+// entry after the first PROXY, the spaces after it skipped, the host up to the
+// next ":", the port's digits after it. *found tells whether there was a PROXY.
+ProxyParse parse_answer_proxy(const char* answer, std::size_t len, ProxyEntry* out, bool* found);
+
+// The trace line of a refused entry (what names the source); the source text
+// is cut.
+void trace_refused(const char* what, ProxyParse r, const char* text);
+
+// The registry steps of a detection: the AutoConfigURL value handed to
+// auto_config (true: it found and stored a proxy), then ProxyEnable and
+// ProxyServer. An entry found there goes to store; a ProxyServer naming only a
+// SOCKS proxy calls socks. proxy_use of zr00 is 0 on every path without a
+// proxy. 1 when a proxy was stored, else 0. With verbose the ProxyServer
+// value and the SOCKS case are traced too.
+struct SettingsSteps {
+  bool (*auto_config)(const char* url);
+  void (*store)(const ProxyEntry& e);
+  void (*socks)();
+  bool verbose = false;
+};
+int settings_proxy_check(const SettingsSteps& steps);
 
 // An automatic-configuration address "http://server[:port][/path]": server,
 // path ("/" when there is none) and port (80 when there is none). False for

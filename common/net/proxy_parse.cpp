@@ -75,7 +75,7 @@ int script_length(const char* header, std::size_t len) {
   return static_cast<int>(v);
 }
 
-ProxyParse parse_proxy_server(const char* text, ProxyEntry* out) {
+ProxyParse parse_proxy_server(const char* text, ProxyEntry* out, std::uint16_t port_when_none) {
   std::string_view v(text);
   const std::size_t http = v.find("http=");
   if (http != std::string_view::npos) v.remove_prefix(http + 5);
@@ -89,11 +89,26 @@ ProxyParse parse_proxy_server(const char* text, ProxyEntry* out) {
     if (scheme) v.remove_prefix(kScheme.size());
   }
   const std::size_t colon = v.find(':');
-  if (colon == std::string_view::npos) return ProxyParse::kNoPort;
+  if (colon == std::string_view::npos) {
+    if (!port_when_none) return ProxyParse::kNoPort;
+    ProxyParse r = take_host(v, out);
+    if (r == ProxyParse::kFound) out->port = port_when_none;
+    return r;
+  }
   if (v.substr(0, colon).starts_with("socks=")) {
     out->host[0] = '\0';
     return ProxyParse::kSocks;
   }
+  return host_and_port(v, out);
+}
+
+ProxyParse parse_answer_proxy(const char* answer, std::size_t len, ProxyEntry* out, bool* found) {
+  std::string_view v(answer, ::strnlen(answer, len));
+  const std::size_t at = v.find("PROXY");
+  *found = at != std::string_view::npos;
+  if (!*found) return ProxyParse::kNoPort;
+  v.remove_prefix(at + 5);
+  while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
   return host_and_port(v, out);
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "discovery.h"
 #include "platform/platform.h"
 #include "resource.h"
 #include "zrlib.h"
@@ -92,9 +93,17 @@ bool CQrt050Dlg::OnCommand(int id, int code) {
       Enable();
       return true;
     case network::kIdDiscover:
-      // The discovery from the system's proxy settings comes with a later
-      // version.
-      _mes_box("この機能は準備中です。", plat::kMbOk);
+      if (GetKeyState(VK_CONTROL) < 0) {
+        // Ctrl: the HTTP service's view, shown for the user to keep or not.
+        _mes_prog(1, "プロキシ情報取得中", 0);
+        discovery::winhttp_check();
+        _mes_prog(1, "", 0);
+        Show(network::on_open());
+      } else {
+        // Writes ZORAX.INI and ends the program; only returns when ZORAX.INI
+        // cannot be read.
+        discovery::rediscover_and_end();
+      }
       return true;
     default:
       return false;

@@ -5,12 +5,12 @@
 #include <gmock/gmock.h>
 
 #include <cstring>
-#include <map>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "net/proxy_check.h"
+#include "fake_inet_settings.h"
 #include "net_loopback.h"
 #include "test_support.h"
 
@@ -21,48 +21,14 @@ using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-// The Internet settings the detection sees.
-struct Settings {
-  bool key = true;
-  std::map<std::string, std::string> texts;
-  std::optional<std::uint32_t> enable;
-  int opens = 0, closes = 0;
-};
-Settings* g_settings = nullptr;
-char g_key;
-
-plat::InetSettings* f_open() {
-  if (!g_settings->key) return nullptr;
-  ++g_settings->opens;
-  return reinterpret_cast<plat::InetSettings*>(&g_key);
-}
-bool f_text(plat::InetSettings*, const char* name, char* out, std::size_t cap) {
-  auto it = g_settings->texts.find(name);
-  if (it == g_settings->texts.end()) return false;
-  return zr::copy(out, cap, it->second.c_str());
-}
-bool f_number(plat::InetSettings*, const char* name, std::uint32_t* value) {
-  if (std::string(name) != "ProxyEnable" || !g_settings->enable) return false;
-  *value = *g_settings->enable;
-  return true;
-}
-void f_close(plat::InetSettings*) { ++g_settings->closes; }
-
 class ProxyCheck : public qrt_test::AreasTest {
  protected:
   void SetUp() override {
     AreasTest::SetUp();
     zwsock_initial();
-    g_settings = &settings;
-    zrnet::inet_settings_ops_set({f_open, f_text, f_number, f_close});
     zr::copy(zr00->http_proxy_host, "old");
     zr00->http_proxy_port = 1;
     zr00->proxy_use = 1;
-  }
-  void TearDown() override {
-    zrnet::inet_settings_ops_set({});
-    g_settings = nullptr;
-    AreasTest::TearDown();
   }
   // Runs the detection; every opened key must be closed again.
   int check() {
@@ -75,7 +41,7 @@ class ProxyCheck : public qrt_test::AreasTest {
     return "http://127.0.0.1:" + std::to_string(peer.port()) + path;
   }
 
-  Settings settings;
+  qrt_test::FakeInetSettings settings;
 };
 
 TEST_F(ProxyCheck, ProxyServerForms) {
@@ -134,7 +100,7 @@ TEST_F(ProxyCheck, MissingSettingsGiveNoProxy) {
       {"no ProxyServer", true, 1, false, "ProxyServer not found"},
   };
   for (const Case& c : cases) {
-    settings = Settings{};
+    settings.reset();
     settings.key = c.key;
     settings.enable = c.enable;
     if (c.server) settings.texts["ProxyServer"] = "proxy1:8080";
