@@ -7,7 +7,8 @@
 # browser page and the _VWD file; a new account tested against the reference
 # server, a refused one, and an emptied ID that contacts no server; the
 # network settings opened from the options: the enable rules, ZORAX.INI with
-# exactly the changed lines, PROXY.FIL written, shown decoded and deleted.
+# exactly the changed lines, PROXY.FIL written, shown decoded and deleted, and
+# the discovery from the prefix's Internet settings ending the launcher.
 # usage: launcher_dialogs.sh BUILD_DIR QRT000_EXE QRT100_EXE UIDRIVER_EXE REFSERVER SCENARIO
 set -euo pipefail
 # shellcheck shell=bash source=scripts/e2e/lib.sh
@@ -202,12 +203,25 @@ now=$(e2e_sjis "$dir/USER/ZORAX.INI" | tr -d '\r')
 grep -q '^ZRHTTP_USE          OFF' <<<"$now" && grep -q '^SOCKS_USE           ON' <<<"$now" ||
   e2e_fail "network: SOCKS with HTTP TEST: $now"
 [ ! -e "$dir/USER/PROXY.FIL" ] || e2e_fail "network: PROXY.FIL stayed with an empty user"
-# The discovery from the system's settings is not built yet: it says so.
+# The discovery from the prefix's Internet settings: ZORAX.INI rewritten with the
+# proxy found (only its PROXY line changes), the message, the launcher ended.
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
+reg() { e2e_bounded 60 "$QRT_WINE" reg "$@" >/dev/null 2>&1; }
+reg add "$key" /v ProxyEnable /t REG_DWORD /d 1 /f || e2e_fail "cannot set ProxyEnable"
+reg add "$key" /v ProxyServer /t REG_SZ /d "http=discovered:8123;https=other:8443" /f ||
+  e2e_fail "cannot set ProxyServer"
+before=$(e2e_sjis "$dir/USER/ZORAX.INI" | tr -d '\r')
 open_network
 e2e_ui click "$network" OSのプロキシ設定から情報を再取得する || e2e_fail "cannot press the discovery button"
-e2e_ok_box "$title" この機能は準備中です。 discovery
-close_network ｷｬﾝｾﾙ
-close_menu
+e2e_ok_box "$title" プロキシ情報の取得が終了しました。 discovery
+e2e_wait_exit "$launcher" 20 || e2e_fail "discovery: the launcher did not end"
+reg delete "$key" /v ProxyEnable /f || true
+reg delete "$key" /v ProxyServer /f || true
+now=$(e2e_sjis "$dir/USER/ZORAX.INI" | tr -d '\r')
+delta=$({ diff <(printf '%s\n' "$before") <(printf '%s\n' "$now") || true; } | grep '^[<>]' | paste -sd '|')
+[ "$delta" = "< PROXY               127.0.0.1:3128|> PROXY               discovered:8123" ] ||
+  e2e_fail "discovery: the changed lines of ZORAX.INI: $delta"
+grep -q '^PROXY_USE           ON' <<<"$now" || e2e_fail "discovery: PROXY_USE not ON: $now"
 e2e_collect "$dir" network-
 
 # ---- History --------------------------------------------------------------------
