@@ -211,6 +211,21 @@ reg add "$key" /v ProxyEnable /t REG_DWORD /d 1 /f || e2e_fail "cannot set Proxy
 reg add "$key" /v ProxyServer /t REG_SZ /d "http=discovered:8123;https=other:8443" /f ||
   e2e_fail "cannot set ProxyServer"
 before=$(e2e_sjis "$dir/USER/ZORAX.INI" | tr -d '\r')
+# With Ctrl: the HTTP service's view of the settings (its connection blob names
+# a proxy without a port) fills the edits; nothing is saved.
+blob=$(python3 -c 'import struct; p = b"proxyctrl"; b = b"<local>"
+print((struct.pack("<IIII", 0x46, 1, 3, len(p)) + p + struct.pack("<I", len(b)) + b + bytes(36)).hex())')
+reg add "$key\\Connections" /v DefaultConnectionSettings /t REG_BINARY /d "$blob" /f ||
+  e2e_fail "cannot set the connection settings"
+open_network
+e2e_ui ctrlclick "$network" OSのプロキシ設定から情報を再取得する || e2e_fail "cannot press the discovery button with Ctrl"
+texts=$(ui_texts "$network")
+[ "$(e2e_control "$texts" 1012 4)" = proxyctrl ] && [ "$(e2e_control "$texts" 1013 4)" = 80 ] ||
+  e2e_fail "discovery with Ctrl: the edits show: $texts"
+e2e_shot "$network" launcher-network-discovered
+close_network ｷｬﾝｾﾙ
+reg delete "$key\\Connections" /v DefaultConnectionSettings /f || true
+[ "$(e2e_sjis "$dir/USER/ZORAX.INI" | tr -d '\r')" = "$before" ] || e2e_fail "discovery with Ctrl saved ZORAX.INI"
 open_network
 e2e_ui click "$network" OSのプロキシ設定から情報を再取得する || e2e_fail "cannot press the discovery button"
 e2e_ok_box "$title" プロキシ情報の取得が終了しました。 discovery

@@ -239,7 +239,31 @@ bool caption_matches(const std::wstring& caption, const std::wstring& wanted) {
   return false;
 }
 
-int cmd_click(const std::wstring& title, const std::wstring& text) {
+// Presses the button with the Ctrl key held, as the target sees it: the driver
+// shares the target thread's input state, marks Ctrl as down in it, and sends
+// the click (waiting until the target has handled it) before letting go.
+bool click_with_ctrl(HWND top, HWND parent, int id, HWND button) {
+  DWORD target = GetWindowThreadProcessId(top, nullptr);
+  DWORD self = GetCurrentThreadId();
+  if (!AttachThreadInput(self, target, TRUE)) return false;
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  BYTE before = keys[VK_CONTROL], before_left = keys[VK_LCONTROL];
+  keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+  bool ok = SetKeyboardState(keys) != FALSE;
+  DWORD_PTR result = 0;
+  if (ok) {
+    ok = SendMessageTimeoutW(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(button), SMTO_NORMAL, 60000, &result) != 0;
+  }
+  keys[VK_CONTROL] = before;
+  keys[VK_LCONTROL] = before_left;
+  SetKeyboardState(keys);
+  AttachThreadInput(self, target, FALSE);
+  return ok;
+}
+
+int cmd_click(const std::wstring& title, const std::wstring& text, bool ctrl) {
   HWND top = need_top(title);
   if (!top) return 1;
   DWORD start = GetTickCount();
@@ -255,6 +279,11 @@ int cmd_click(const std::wstring& title, const std::wstring& text) {
       // button opening a modal dialog does not block the driver.
       HWND parent = GetParent(h);
       int id = GetDlgCtrlID(h);
+      if (ctrl) {
+        if (click_with_ctrl(top, parent ? parent : top, id, h)) return 0;
+        fail("could not press \"%s\" with Ctrl (error %lu)", utf8(text).c_str(), GetLastError());
+        return 1;
+      }
       if (!PostMessageW(parent ? parent : top, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                         reinterpret_cast<LPARAM>(h))) {
         fail("could not press \"%s\" (error %lu)", utf8(text).c_str(), GetLastError());
@@ -964,6 +993,7 @@ int usage() {
       "  texts TITLE                 print CLASS\\tID\\tFLAGS\\tTEXT of the window and its "
       "controls\n"
       "  click TITLE BUTTON_TEXT     press the button with that caption\n"
+      "  ctrlclick TITLE BUTTON_TEXT press it with the Ctrl key held (returns once handled)\n"
       "  list TITLE [CONTROL_ID]     print a list view's rows, columns separated by tabs\n"
       "  select TITLE ROW [CONTROL_ID]  select a list view row (0-based)\n"
       "  columns TITLE [CONTROL_ID]  print a list view's columns: WIDTH\\tTITLE\n"
@@ -1010,7 +1040,9 @@ int main() {
   } else if (cmd == L"texts") {
     rc = cmd_texts(title);
   } else if (cmd == L"click" && rest == 1) {
-    rc = cmd_click(title, more[0]);
+    rc = cmd_click(title, more[0], false);
+  } else if (cmd == L"ctrlclick" && rest == 1) {
+    rc = cmd_click(title, more[0], true);
   } else if (cmd == L"list") {
     rc = cmd_list(title, rest >= 1 ? more[0] : nullptr);
   } else if (cmd == L"columns") {
