@@ -1,8 +1,9 @@
 // Fuzz target: the proxy detection's parsers of outside input. The first byte
 // chooses the parser, the rest is its input: a ProxyServer value, a
-// configuration-script address, an answer header's length field, or a script
-// searched for its PROXY entry. A found entry must fit its field with a host
-// made of host-name characters and a port of 1..65535.
+// configuration-script address, an answer header's length field, a script
+// searched for its quoted PROXY entry, a script host's answer, or a proxy text
+// of the HTTP service (a host without a port on port 80). A found entry must fit its field with a
+// host made of host-name characters and a port of 1..65535.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +28,7 @@ void check_entry(zrnet::ProxyParse r, const zrnet::ProxyEntry& e) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const int which = data[0] % 4;
+  const int which = data[0] % 6;
   // The registry hands over at most 255 bytes of text, NUL-terminated.
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   switch (which) {
@@ -50,6 +51,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 2: {
       const int n = zrnet::script_length(text.data(), text.size());
       if (n < 0 || n > zrnet::kScriptMax) std::abort();
+      break;
+    }
+    case 4: {
+      // The script host's answer, cut to its 512-byte work buffer.
+      zrnet::ProxyEntry e;
+      bool found = false;
+      const std::string answer = text.substr(0, 511);
+      check_entry(zrnet::parse_answer_proxy(answer.c_str(), answer.size() + 1, &e, &found), e);
+      break;
+    }
+    case 5: {
+      zrnet::ProxyEntry e;
+      const zrnet::ProxyParse r = zrnet::parse_proxy_server(text.substr(0, 1024).c_str(), &e, 80);
+      check_entry(r, e);
       break;
     }
     default: {
