@@ -104,22 +104,18 @@ std::string probe_host() {
 std::string probe_url() { return "http://" + probe_host() + "/"; }
 
 bool download(const char* url, const char* file) {
-  char server[256];
-  char path[512];
-  std::uint16_t port = 0;
-  if (!zrnet::split_config_url(url, server, sizeof server, path, sizeof path, &port)) {
-    _dbg_print("download : address refused: %.*s", kTraceCut, url);
-    return false;
-  }
-  const int hsock = zwsock_open(port, server);
+  zrnet::ConfigAddress a;
+  if (!zrnet::config_address(url, "download", &a)) return false;
+  const char* server = a.server;
+  const int hsock = zwsock_open(a.port, server);
   if (!hsock) {
-    _dbg_print("download : no connection to %s:%d", server, port);
+    _dbg_print("download : no connection to %s:%d", server, a.port);
     return false;
   }
   Closer c{zrnet::plain_stream(hsock)};
   // HTTP/1.0: the server ends the answer by closing when it names no length.
-  std::string request = std::string("GET ") + path + " HTTP/1.0\r\nHost: " + server;
-  if (port != 80) request += ":" + std::to_string(port);
+  std::string request = std::string("GET ") + a.path + " HTTP/1.0\r\nHost: " + server;
+  if (a.port != 80) request += ":" + std::to_string(a.port);
   request += "\r\nAccept: */*\r\n\r\n";
   if (c.s->send(request.data(), request.size()) != zrnet::Attempt::kOk) return false;
 
@@ -223,17 +219,12 @@ bool exec_script(const char* url) {
 }
 
 bool read_script_file(const char* url) {
-  char server[256];
-  char path[512];
-  std::uint16_t port = 0;
-  if (!zrnet::split_config_url(url, server, sizeof server, path, sizeof path, &port)) {
-    _dbg_print("read_script_file : address refused: %.*s", kTraceCut, url);
-    return false;
-  }
-  _dbg_print("read_script_file svr_nm:%s obj_nm:%.*s port:%d", server, kTraceCut, path, port);
+  zrnet::ConfigAddress a;
+  if (!zrnet::config_address(url, "read_script_file", &a)) return false;
+  _dbg_print("read_script_file svr_nm:%s obj_nm:%.*s port:%d", a.server, kTraceCut, a.path, a.port);
 
   std::string script_url = url;
-  if (std::strstr(path, ".ins")) {
+  if (std::strstr(a.path, ".ins")) {
     // An Internet settings file: its AutoConfigJSURL line names the script.
     const std::string ins = inst_file("config.ins");
     std::string text;

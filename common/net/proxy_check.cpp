@@ -118,19 +118,14 @@ HeaderEnd read_header(int s, char* hdr, int* len) {
 bool auto_config_set(const char* url) {
   _dbg_print("auto_config_set : %.*s", kTraceCut * 2, url);
 
-  char server[256];
-  char path[256];
-  std::uint16_t port = 0;
-  if (!zrnet::split_config_url(url, server, sizeof server, path, sizeof path, &port)) {
-    _dbg_print("auto_config_set : address refused: %.*s", kTraceCut, url);
-    return false;
-  }
+  zrnet::ConfigAddress a;
+  if (!zrnet::config_address(url, "auto_config_set", &a)) return false;
 
-  Connection conn(zwsock_open(port, server));
+  Connection conn(zwsock_open(a.port, a.server));
   if (!conn.get()) return false;
 
-  char request[300];
-  const int rlen = ZR_FMT(request, "GET %s HTTP/1.1\r\n\r\n", path);
+  char request[sizeof a.path + 32];
+  const int rlen = ZR_FMT(request, "GET %s HTTP/1.1\r\n\r\n", a.path);
   if (rlen <= 0 || rlen >= static_cast<int>(sizeof request)) return false;
   if (!zwsock_write(conn.get(), request, rlen)) return false;
 
@@ -207,6 +202,13 @@ void trace_refused(const char* what, ProxyParse r, const char* text) {
     default:
       break;
   }
+}
+
+bool config_address(const char* url, const char* who, ConfigAddress* a) {
+  if (split_config_url(url, a->server, sizeof a->server, a->path, sizeof a->path, &a->port))
+    return true;
+  _dbg_print("%s : address refused: %.*s", who, kTraceCut, url);
+  return false;
 }
 
 int settings_proxy_check(const SettingsSteps& steps) {

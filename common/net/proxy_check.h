@@ -90,4 +90,14 @@ int settings_proxy_check(const SettingsSteps& steps);
 bool split_config_url(const char* url, char* server, std::size_t server_cap, char* path,
                       std::size_t path_cap, std::uint16_t* port);
 
+// An automatic-configuration address split by split_config_url.
+struct ConfigAddress {
+  char server[256] = "";
+  char path[512] = "";
+  std::uint16_t port = 0;
+};
+// Splits url into a; false, traced as "<who> : address refused: <url>", when
+// the address is refused.
+bool config_address(const char* url, const char* who, ConfigAddress* a);
+
 }  // namespace zrnet
