@@ -17,3 +17,4 @@
 #include "session/logon.h"
 #include "session/server_info.h"
 #include "session/settings.h"
+#include "session/transfer.h"

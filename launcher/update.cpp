@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "session/answer.h"
 #include "zrlib.h"
 
 namespace {
@@ -22,17 +23,6 @@ constexpr int kCheckBlock = 32;
 
 std::vector<UpdateEntry> g_list;
 DownloadWindowMaker g_window_maker = nullptr;
-
-// The data bytes of the answer in p_msg: its text part and, with sts > 0, the
-// binary part behind it.
-std::size_t answer_bytes() {
-  const PHMSG* msg = zrwork->p_msg;
-  std::int64_t n = static_cast<std::int64_t>(msg->hdr.lng) - kMsgHeaderSize;
-  if (n < 0) n = 0;
-  if (msg->hdr.sts > 0) n += msg->hdr.sts;
-  if (n > zrwork->p_msg_cap) n = zrwork->p_msg_cap;
-  return static_cast<std::size_t>(n);
-}
 
 std::int16_t get_i16(const char* p) {
   std::int16_t v;
@@ -103,7 +93,7 @@ bool fetch_pieces(const char* name, const std::string& archive, unsigned char bl
       return false;
     }
     const char* d = zrwork->p_msg->data;
-    const std::size_t have = answer_bytes();
+    const std::size_t have = zr_session::answer_bytes();
     const bool last = have >= 1 && d[0] != 0;
     const std::int32_t len = have >= 5 ? get_i32(d + 1) : -1;
     const std::size_t tail = last ? kCheckBlock + 8 : 0;
@@ -161,7 +151,7 @@ int update_list_get() {
   if (ret != 0) return ret;
 
   const char* d = zrwork->p_msg->data;
-  std::size_t end = answer_bytes();
+  std::size_t end = zr_session::answer_bytes();
   const std::int32_t sts = zrwork->p_msg->hdr.sts;
   if (sts >= 0 && static_cast<std::size_t>(sts) < end) end = static_cast<std::size_t>(sts);
   if (sts < 0) end = 0;

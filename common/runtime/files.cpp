@@ -542,16 +542,20 @@ int zr_replace_file(const char* name, const void* data, std::size_t len, bool ow
     _dbg_print("zr_replace_file cannot write a new file beside %s", name);
     return -1;
   }
+  return zr_replace_with(tmp.c_str(), name);
+}
+
+int zr_replace_with(const char* tmp, const char* name) {
   // On Windows a file that another process is reading at that moment cannot be
   // replaced; that passes within moments, so the rename is tried a while.
-  bool replaced = plat::replace_file(tmp.c_str(), name);
+  bool replaced = plat::replace_file(tmp, name);
   for (int attempt = 1; !replaced && attempt < kReplaceAttempts; ++attempt) {
     plat::sleep_ms(kReplacePauseMs);
-    replaced = plat::replace_file(tmp.c_str(), name);
+    replaced = plat::replace_file(tmp, name);
   }
   if (!replaced) {
     _dbg_print("zr_replace_file cannot write %s", name);
-    plat::remove_file(tmp.c_str());
+    plat::remove_file(tmp);
     return -1;
   }
   return 0;

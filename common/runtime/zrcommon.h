@@ -74,6 +74,10 @@ ZR_API [[noreturn]] void _io_error(std::FILE* fp, int kind, const char* mode);
 // only the owner read and write the file. Returns 0, or -1 when the file could
 // not be written (the target is then unchanged).
 int zr_replace_file(const char* name, const void* data, std::size_t len, bool owner_only = false);
+// Moves a complete temporary file over name (trying a while when the target is
+// held open for a moment); the temporary file is removed when that fails.
+// 0, or -1.
+int zr_replace_with(const char* tmp, const char* name);
 
 // ---- named shared memory and single instance ------------------------------------
 

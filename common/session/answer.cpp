@@ -16,6 +16,13 @@ const char* const kLogonUnreachable =
     "サーバが停止しているか、\r\n回線が混んでいるためデータを取得できません。\r\n"
     "しばらくしてから再度接続して下さい。";
 
+std::size_t answer_bytes() {
+  std::int64_t n = zrwork->mlng > 0 ? zrwork->mlng : 0;
+  if (zrwork->p_msg->hdr.sts > 0) n += zrwork->p_msg->hdr.sts;
+  if (n > zrwork->p_msg_cap) n = zrwork->p_msg_cap;
+  return static_cast<std::size_t>(n);
+}
+
 AnswerReader AnswerReader::current() {
   std::int32_t n = zrwork->mlng;
   if (n < 0) n = 0;

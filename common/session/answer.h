@@ -40,6 +40,10 @@ class AnswerReader {
   bool short_ = false;
 };
 
+// The answer bytes that arrived in p_msg: the text part (mlng) and, when sts is
+// positive, the binary part behind it, never more than the record holds.
+std::size_t answer_bytes();
+
 // True when name is a plausible host name for a field of cap bytes: one to
 // cap - 1 letters, digits, dots and hyphens. Host names that come from the
 // server are used and stored only when they pass; they end up in ZORAX.INI, in

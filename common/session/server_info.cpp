@@ -142,17 +142,6 @@ void check_end(const Record& rec, bool complete, const char* name) {
 
 }  // namespace
 
-namespace zr_session {
-
-std::size_t answer_bytes() {
-  std::int64_t n = zrwork->mlng > 0 ? zrwork->mlng : 0;
-  if (zrwork->p_msg->hdr.sts > 0) n += zrwork->p_msg->hdr.sts;
-  if (n > zrwork->p_msg_cap) n = zrwork->p_msg_cap;
-  return static_cast<std::size_t>(n);
-}
-
-}  // namespace zr_session
-
 int tm0930_svr_inf_net() {
   int ret = send_by_hand(kTrademarkKind, false);
   TmNetRecord rec;

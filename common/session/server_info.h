@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "runtime/areas.h"
+#include "session/answer.h"
 
 // The four ways to fetch the server information. They differ in the kind code
 // sent (zr0930_: 0, tm0930_: kd_1), in how they send (_net: the header set by
@@ -39,9 +40,5 @@ constexpr int kSvrInfTmThrSize = 2437;
 constexpr int kSvrInfThrBlkSize = 506;
 constexpr int kUpdateInfoSize = 9658;
 constexpr std::int32_t kSvrInfEndMark = 12345;
-
-// The answer bytes that arrived in p_msg: the text part (mlng) and, when sts is
-// positive, the binary part behind it, never more than the record holds.
-std::size_t answer_bytes();
 
 }  // namespace zr_session

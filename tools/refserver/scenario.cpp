@@ -115,14 +115,6 @@ std::vector<std::string> words(std::string_view s) {
   return out;
 }
 
-std::optional<std::string> read_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 std::string resolve(const std::string& base_dir, const std::string& rel) {
   if (rel.empty() || rel[0] == '/' || base_dir.empty()) return rel;
   return base_dir + "/" + rel;
@@ -214,7 +206,7 @@ class Parser {
       return true;
     }
     if (w.size() == 1 && (w[0] == "server" || w[0] == "calendar" || w[0] == "sdi" ||
-                          w[0] == "update" || w[0] == "faults")) {
+                          w[0] == "update" || w[0] == "files" || w[0] == "faults")) {
       section_ = w[0];
       return true;
     }
@@ -315,6 +307,8 @@ class Parser {
         return true;
       }
       if (key == "file") return update_file(value, error);
+    } else if (section_ == "files") {
+      if (key == "folder") return (sc_.files_folder = resolve(base_, value), true);
     } else {
       return fail(error, "key outside a section: " + key);
     }
@@ -558,6 +552,14 @@ bool load_scenario(const std::string& path, Scenario& out, std::string& error) {
   std::size_t slash = path.rfind('/');
   if (slash != std::string::npos) dir = path.substr(0, slash);
   return parse_scenario(*bytes, dir, out, error);
+}
+
+std::optional<std::string> read_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
 }
 
 }  // namespace refsrv

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,8 @@ struct Scenario {
   // [update]
   int piece_size = 8192;
   std::vector<UpdateFile> files;
+  // [files]: the folder the file transfer reads and writes (empty: none)
+  std::string files_folder;
   // [faults]
   std::vector<FaultRule> faults;
 };
@@ -105,5 +108,7 @@ struct Scenario {
 bool parse_scenario(const std::string& text, const std::string& base_dir, Scenario& out,
                     std::string& error);
 bool load_scenario(const std::string& path, Scenario& out, std::string& error);
+// A whole file's bytes; nullopt when it cannot be read.
+std::optional<std::string> read_bytes(const std::string& path);
 
 }  // namespace refsrv

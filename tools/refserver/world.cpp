@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 
 #include "text.h"
 
@@ -161,6 +164,12 @@ Frame World::answer(const Request& req, bool badsum) {
       break;
     case 1101:
       f = update_piece(req, badsum);
+      break;
+    case 1031:
+      f = upload_piece(req);
+      break;
+    case 1032:
+      f = download_piece(req);
       break;
     case 1200:
       f = sdi_run(req);
@@ -446,6 +455,77 @@ Frame World::update_piece(const Request& req, bool badsum) {
     put32(f.binary, file->date);
     put32(f.binary, file->time);
   }
+  return f;
+}
+
+// The piece header of the file transfer, "%010d%010d%03d%s": offset, length,
+// name length and name; the rest of the text is the piece (uploads). The name
+// must stay inside the files folder: relative, without ".." or a drive.
+struct Piece {
+  std::size_t offset = 0, length = 0;
+  std::string path;  // in the files folder
+  std::string data;
+};
+std::optional<Piece> piece_request(const Request& req, const std::string& folder) {
+  const std::string& t = req.text;
+  if (folder.empty() || t.size() < 23 || !all_digits(t.substr(0, 10)) ||
+      !all_digits(t.substr(10, 10)) || !all_digits(t.substr(20, 3)))
+    return std::nullopt;
+  Piece p;
+  p.offset = std::stoul(t.substr(0, 10));
+  p.length = std::stoul(t.substr(10, 10));
+  const std::size_t nlen = std::stoul(t.substr(20, 3));
+  if (nlen == 0 || t.size() < 23 + nlen) return std::nullopt;
+  std::string name = t.substr(23, nlen);
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  if (name.front() == '/' || name.find(':') != std::string::npos) return std::nullopt;
+  for (std::size_t from = 0; from <= name.size();) {
+    const std::size_t end = std::min(name.find('/', from), name.size());
+    const std::string part = name.substr(from, end - from);
+    if (part.empty() || part == "." || part == "..") return std::nullopt;
+    from = end + 1;
+  }
+  p.path = folder + "/" + name;
+  p.data = t.substr(23 + nlen);
+  return p;
+}
+
+// 1031: writes the piece at its offset (the first piece starts the file anew).
+Frame World::upload_piece(const Request& req) {
+  auto p = piece_request(req, sc_.files_folder);
+  if (!p || p->data.size() != p->length)
+    return refusal(req, -1, sj("転送要求が正しくありません。"));
+  std::string bytes;
+  if (p->offset > 0) {
+    auto old = read_bytes(p->path);
+    if (!old || old->size() != p->offset)
+      return refusal(req, -1, sj("転送位置が正しくありません。"));
+    bytes = *old;
+  }
+  bytes += p->data;
+  std::filesystem::create_directories(std::filesystem::path(p->path).parent_path());
+  std::ofstream out(p->path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) return refusal(req, -1, sj("ファイルに書き込めません。"));
+  Frame f;
+  f.mid = req.mid;
+  f.kd00 = req.kd00;
+  return f;
+}
+
+// 1032: the piece's bytes as the binary part.
+Frame World::download_piece(const Request& req) {
+  auto p = piece_request(req, sc_.files_folder);
+  if (!p || !p->data.empty()) return refusal(req, -1, sj("転送要求が正しくありません。"));
+  auto bytes = read_bytes(p->path);
+  if (!bytes) return refusal(req, -1, sj("ファイルがありません。"));
+  if (p->offset + p->length > bytes->size())
+    return refusal(req, -1, sj("転送位置が正しくありません。"));
+  Frame f;
+  f.mid = req.mid;
+  f.kd00 = req.kd00;
+  f.binary = bytes->substr(p->offset, p->length);
   return f;
 }
 

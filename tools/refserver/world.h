@@ -63,6 +63,8 @@ class World {
   Frame poll(const Request& req);
   Frame update_list(const Request& req);
   Frame update_piece(const Request& req, bool badsum);
+  Frame upload_piece(const Request& req);
+  Frame download_piece(const Request& req);
   // The file and piece number a 1101 request names; null when it names none.
   const UpdateFile* piece_of(const Request& req, std::size_t& piece) const;
   // The user of the request when the password field at [from, from + 8) is
