@@ -48,9 +48,15 @@ int mid() { return zrwork->p_msg->hdr.mid; }
 
 using zrnet::Got;
 
-// Receives exactly len bytes in receives of at most piece bytes, each waiting
-// first at most wait_ms (negative: without bound). *px tells how far it got.
 Got recv_exact(int hsock, char* buf, int len, int piece, int wait_ms, int* px, int* ecd) {
+  return zrnet::recv_socket_exact(hsock, buf, len, piece, wait_ms, px, ecd);
+}
+
+}  // namespace
+
+namespace zrnet {
+
+Got recv_socket_exact(int hsock, char* buf, int len, int piece, int wait_ms, int* px, int* ecd) {
   *px = 0;
   *ecd = 0;
   while (*px < len) {
@@ -62,6 +68,16 @@ Got recv_exact(int hsock, char* buf, int len, int piece, int wait_ms, int* px, i
   }
   return Got::kData;
 }
+
+plat::TlsSession* thread_tls_session() { return t_session; }
+void thread_tls_session_set(plat::TlsSession* s) {
+  zwsockh_ssl_finish();
+  t_session = s;
+}
+
+}  // namespace zrnet
+
+namespace {
 
 int record_length(const char* header) {
   return (static_cast<unsigned char>(header[3]) << 8) | static_cast<unsigned char>(header[4]);

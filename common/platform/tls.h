@@ -65,4 +65,37 @@ int tls_encrypt(TlsSession* s, const char* data, std::size_t len, std::string* o
 // out (records that carry no application data append nothing): 0, or -1.
 int tls_decrypt(TlsSession* s, const char* record, std::size_t len, std::string* out, long* status);
 
+// ---- the server side ------------------------------------------------------------------
+
+// A certificate store for server sessions: on Windows a system store of the
+// local machine, by name; natively a folder (the name is its path) whose *.pem
+// files each hold a certificate and its private key.
+struct CertStore;
+struct ServerCert;
+// Null when the store cannot be opened.
+CertStore* cert_store_open(const char* name);
+void cert_store_close(CertStore* store);
+// The first certificate whose subject names text (a case-insensitive part of
+// it); null when none does.
+ServerCert* cert_find_subject(CertStore* store, const char* text);
+// The first certificate whose simple display name match accepts; null when none.
+ServerCert* cert_find_display(CertStore* store, bool (*match)(const char* display, void* ctx),
+                              void* ctx);
+void cert_free(ServerCert* cert);
+
+// A new server session with the certificate (TLS 1.2 only). Null when the
+// inbound credentials cannot be acquired; *status then holds the system's code.
+TlsSession* tls_server_new(ServerCert* cert, long* status);
+// One server handshake round with one complete record from the client; out
+// receives the token to send (possibly empty).
+TlsStep tls_accept(TlsSession* s, const char* in, std::size_t len, std::string* out,
+                   long* status);
+
+// Packs an established session into bytes for tls_import in another thread (on
+// Windows also in another process); the session itself is then reset and only
+// good for tls_end. False when it cannot be packed.
+bool tls_export(TlsSession* s, std::string* packed, long* status);
+// The session a packed form describes; null when it cannot be installed.
+TlsSession* tls_import(const char* packed, std::size_t len, long* status);
+
 }  // namespace plat

@@ -8,6 +8,14 @@
 #include <openssl/x509v3.h>
 
 #include <arpa/inet.h>
+#include <dirent.h>
+#include <openssl/pem.h>
+#include <openssl/rand.h>
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <vector>
 
 #include <cstring>
 
@@ -80,6 +88,11 @@ void drain(BIO* bio, std::string* out) {
 
 }  // namespace
 
+namespace {
+TlsStep handshake_round(TlsSession* s, const char* in, std::size_t len, std::string* out,
+                        long* status);
+}  // namespace
+
 SecLoad security_load() { return SecLoad::kLoaded; }
 
 int tls_package_present() { return 1; }
@@ -132,6 +145,19 @@ int tls_end(TlsSession* s) {
 
 TlsStep tls_handshake(TlsSession* s, const char* in, std::size_t len, std::string* out,
                       long* status) {
+  return handshake_round(s, in, len, out, status);
+}
+
+TlsStep tls_accept(TlsSession* s, const char* in, std::size_t len, std::string* out, long* status) {
+  return handshake_round(s, in, len, out, status);
+}
+
+namespace {
+
+// One handshake round of either side: the record handed in, the bytes to send
+// drained.
+TlsStep handshake_round(TlsSession* s, const char* in, std::size_t len, std::string* out,
+                        long* status) {
   out->clear();
   if (in && len) BIO_write(s->in, in, static_cast<int>(len));
   ERR_clear_error();
@@ -150,6 +176,8 @@ TlsStep tls_handshake(TlsSession* s, const char* in, std::size_t len, std::strin
   *status = e ? static_cast<long>(e) : err;
   return TlsStep::kFailed;
 }
+
+}  // namespace
 
 CertCheck tls_verify_peer(TlsSession* s) {
   CertCheck c = s->check;
@@ -207,6 +235,177 @@ int tls_decrypt(TlsSession* s, const char* record, std::size_t len, std::string*
   drain(s->out, &discard);
   *status = 0;
   return 0;
+}
+
+// ---- the server side ----------------------------------------------------------------
+
+struct CertStore {
+  std::vector<std::string> files;  // the *.pem files, in name order
+};
+
+struct ServerCert {
+  X509* cert = nullptr;
+  EVP_PKEY* key = nullptr;
+};
+
+namespace {
+
+// A certificate and its key from one PEM file; null when either is missing.
+ServerCert* load_pem(const std::string& path) {
+  BIO* bio = BIO_new_file(path.c_str(), "r");
+  if (!bio) return nullptr;
+  X509* cert = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
+  BIO_free(bio);
+  bio = BIO_new_file(path.c_str(), "r");
+  EVP_PKEY* key = bio ? PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr) : nullptr;
+  BIO_free(bio);
+  if (!cert || !key) {
+    X509_free(cert);
+    EVP_PKEY_free(key);
+    return nullptr;
+  }
+  return new ServerCert{cert, key};
+}
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// The subject as one line of "/CN=..." parts.
+std::string subject_of(X509* cert) {
+  char buf[1024] = {};
+  X509_NAME_oneline(X509_get_subject_name(cert), buf, sizeof buf);
+  return buf;
+}
+
+// The simple display name: the subject's common name (else the whole subject).
+std::string display_of(X509* cert) {
+  char buf[512] = {};
+  if (X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, buf, sizeof buf) > 0)
+    return buf;
+  return subject_of(cert);
+}
+
+template <typename Match>
+ServerCert* first_cert(CertStore* store, Match match) {
+  for (const std::string& f : store->files) {
+    ServerCert* c = load_pem(f);
+    if (!c) continue;
+    if (match(c->cert)) return c;
+    cert_free(c);
+  }
+  return nullptr;
+}
+
+// Sessions packed by tls_export until a thread takes them with tls_import.
+std::mutex g_exported_lock;
+std::map<std::string, TlsSession*> g_exported;
+
+}  // namespace
+
+CertStore* cert_store_open(const char* name) {
+  DIR* d = name ? opendir(name) : nullptr;
+  if (!d) return nullptr;
+  auto* store = new CertStore;
+  while (dirent* e = readdir(d)) {
+    const std::string n = e->d_name;
+    if (n.size() > 4 && lower(n.substr(n.size() - 4)) == ".pem")
+      store->files.push_back(std::string(name) + "/" + n);
+  }
+  closedir(d);
+  std::sort(store->files.begin(), store->files.end());
+  return store;
+}
+
+void cert_store_close(CertStore* store) { delete store; }
+
+ServerCert* cert_find_subject(CertStore* store, const char* text) {
+  const std::string want = lower(text ? text : "");
+  return first_cert(store,
+                    [&](X509* c) { return lower(subject_of(c)).find(want) != std::string::npos; });
+}
+
+ServerCert* cert_find_display(CertStore* store, bool (*match)(const char* display, void* ctx),
+                              void* ctx) {
+  return first_cert(store, [&](X509* c) { return match(display_of(c).c_str(), ctx); });
+}
+
+void cert_free(ServerCert* cert) {
+  if (!cert) return;
+  X509_free(cert->cert);
+  EVP_PKEY_free(cert->key);
+  delete cert;
+}
+
+TlsSession* tls_server_new(ServerCert* cert, long* status) {
+  auto* s = new TlsSession;
+  s->ctx = SSL_CTX_new(TLS_server_method());
+  if (!s->ctx || !SSL_CTX_set_min_proto_version(s->ctx, TLS1_2_VERSION) ||
+      !SSL_CTX_set_max_proto_version(s->ctx, TLS1_2_VERSION) || !cert ||
+      SSL_CTX_use_certificate(s->ctx, cert->cert) != 1 ||
+      SSL_CTX_use_PrivateKey(s->ctx, cert->key) != 1 || SSL_CTX_check_private_key(s->ctx) != 1) {
+    *status = static_cast<long>(ERR_get_error());
+    tls_end(s);
+    return nullptr;
+  }
+  s->ssl = SSL_new(s->ctx);
+  s->in = BIO_new(BIO_s_mem());
+  s->out = BIO_new(BIO_s_mem());
+  if (!s->ssl || !s->in || !s->out) {
+    *status = static_cast<long>(ERR_get_error());
+    BIO_free(s->in);
+    BIO_free(s->out);
+    s->in = s->out = nullptr;
+    tls_end(s);
+    return nullptr;
+  }
+  SSL_set_bio(s->ssl, s->in, s->out);
+  SSL_set_accept_state(s->ssl);
+  *status = 0;
+  return s;
+}
+
+// OpenSSL cannot put a live session into bytes: the packed form names the
+// session, which waits in this process until a thread imports it.
+bool tls_export(TlsSession* s, std::string* packed, long* status) {
+  unsigned char id[16];
+  if (!s || !s->ssl || RAND_bytes(id, sizeof id) != 1) {
+    *status = -1;
+    return false;
+  }
+  static const char kHex[] = "0123456789abcdef";
+  std::string key = "QRTTLS1:";
+  for (unsigned char b : id) {
+    key += kHex[b >> 4];
+    key += kHex[b & 15];
+  }
+  auto* moved = new TlsSession(*s);
+  // The exporting side keeps an empty session.
+  s->ssl = nullptr;
+  s->ctx = nullptr;
+  s->in = s->out = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_exported_lock);
+    g_exported[key] = moved;
+  }
+  *packed = key;
+  *status = 0;
+  return true;
+}
+
+TlsSession* tls_import(const char* packed, std::size_t len, long* status) {
+  std::lock_guard<std::mutex> lock(g_exported_lock);
+  auto it = g_exported.find(std::string(packed, len));
+  if (it == g_exported.end()) {
+    *status = -1;
+    return nullptr;
+  }
+  TlsSession* s = it->second;
+  g_exported.erase(it);
+  *status = 0;
+  return s;
 }
 
 }  // namespace plat
