@@ -308,4 +308,174 @@ int tls_decrypt(TlsSession* s, const char* record, std::size_t len, std::string*
   return 0;
 }
 
+// ---- the server side ----------------------------------------------------------------
+
+struct CertStore {
+  HCERTSTORE handle;
+};
+
+struct ServerCert {
+  PCCERT_CONTEXT ctx;
+};
+
+namespace {
+
+constexpr DWORD kEncodings = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
+// What the server asks of the context: the stream protections a TLS server
+// session has.
+constexpr unsigned long kAcceptRequests = ASC_REQ_ALLOCATE_MEMORY | ASC_REQ_STREAM |
+                                          ASC_REQ_CONFIDENTIALITY | ASC_REQ_SEQUENCE_DETECT |
+                                          ASC_REQ_REPLAY_DETECT | ASC_REQ_EXTENDED_ERROR;
+
+std::wstring wide(const char* text) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, -1, w.data(), n);
+  w.resize(static_cast<std::size_t>(n - 1));
+  return w;
+}
+
+}  // namespace
+
+CertStore* cert_store_open(const char* name) {
+  if (!name) return nullptr;
+  // An existing store only: a name that is wrong must not create an empty one.
+  HCERTSTORE h = CertOpenStore(
+      CERT_STORE_PROV_SYSTEM_A, kEncodings, 0,
+      CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_OPEN_EXISTING_FLAG | CERT_STORE_READONLY_FLAG,
+      name);
+  return h ? new CertStore{h} : nullptr;
+}
+
+void cert_store_close(CertStore* store) {
+  if (!store) return;
+  CertCloseStore(store->handle, 0);
+  delete store;
+}
+
+ServerCert* cert_find_subject(CertStore* store, const char* text) {
+  const std::wstring w = wide(text ? text : "");
+  PCCERT_CONTEXT c = CertFindCertificateInStore(store->handle, kEncodings, 0,
+                                                CERT_FIND_SUBJECT_STR_W, w.c_str(), nullptr);
+  return c ? new ServerCert{c} : nullptr;
+}
+
+ServerCert* cert_find_display(CertStore* store, bool (*match)(const char* display, void* ctx),
+                              void* ctx) {
+  PCCERT_CONTEXT c = nullptr;
+  // Each context handed back to the enumeration is freed by it; the one kept
+  // is ours.
+  while ((c = CertEnumCertificatesInStore(store->handle, c)) != nullptr) {
+    char display[512] = {};
+    CertGetNameStringA(c, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, display, sizeof display);
+    if (match(display, ctx)) return new ServerCert{c};
+  }
+  return nullptr;
+}
+
+void cert_free(ServerCert* cert) {
+  if (!cert) return;
+  CertFreeCertificateContext(cert->ctx);
+  delete cert;
+}
+
+TlsSession* tls_server_new(ServerCert* cert, long* status) {
+  if (!g_sspi || !g_sspi->AcceptSecurityContext || !cert) {
+    *status = SEC_E_UNSUPPORTED_FUNCTION;
+    return nullptr;
+  }
+  auto* s = new TlsSession;
+  SCHANNEL_CRED cred{};
+  cred.dwVersion = SCHANNEL_CRED_VERSION;
+  cred.cCreds = 1;
+  cred.paCred = &cert->ctx;
+  cred.grbitEnabledProtocols = SP_PROT_TLS1_2_SERVER;
+  TimeStamp expiry;
+  SECURITY_STATUS ss = g_sspi->AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A),
+                                                         SECPKG_CRED_INBOUND, nullptr, &cred,
+                                                         nullptr, nullptr, &s->cred, &expiry);
+  *status = ss;
+  if (ss != SEC_E_OK) {
+    delete s;
+    return nullptr;
+  }
+  s->has_cred = true;
+  return s;
+}
+
+TlsStep tls_accept(TlsSession* s, const char* in, std::size_t len, std::string* out, long* status) {
+  out->clear();
+  s->pending.insert(s->pending.end(), in, in + len);
+  SecBuffer in_buf[2] = {
+      {static_cast<unsigned long>(s->pending.size()), SECBUFFER_TOKEN, s->pending.data()},
+      {0, SECBUFFER_EMPTY, nullptr}};
+  SecBufferDesc in_desc{SECBUFFER_VERSION, 2, in_buf};
+  SecBuffer out_buf{0, SECBUFFER_TOKEN, nullptr};
+  SecBufferDesc out_desc{SECBUFFER_VERSION, 1, &out_buf};
+  unsigned long attrs = 0;
+  TimeStamp expiry;
+  SECURITY_STATUS ss =
+      g_sspi->AcceptSecurityContext(&s->cred, s->has_ctx ? &s->ctx : nullptr, &in_desc,
+                                    kAcceptRequests, 0, &s->ctx, &out_desc, &attrs, &expiry);
+  if (ss == SEC_E_INCOMPLETE_MESSAGE) {
+    // A handshake message spread over several records.
+    *status = ss;
+    return TlsStep::kContinue;
+  }
+  if (in_buf[1].BufferType == SECBUFFER_EXTRA && in_buf[1].cbBuffer > 0 &&
+      in_buf[1].cbBuffer <= s->pending.size()) {
+    s->pending.erase(s->pending.begin(), s->pending.end() - in_buf[1].cbBuffer);
+  } else {
+    s->pending.clear();
+  }
+  if (ss == SEC_E_OK || ss == SEC_I_CONTINUE_NEEDED) s->has_ctx = true;
+  s->attrs = attrs;
+  if (out_buf.pvBuffer) {
+    out->assign(static_cast<const char*>(out_buf.pvBuffer), out_buf.cbBuffer);
+    g_sspi->FreeContextBuffer(out_buf.pvBuffer);
+  }
+  *status = ss;
+  if (ss == SEC_I_CONTINUE_NEEDED) return TlsStep::kContinue;
+  if (ss == SEC_E_OK) return TlsStep::kDone;
+  return TlsStep::kFailed;
+}
+
+bool tls_export(TlsSession* s, std::string* packed, long* status) {
+  if (!s || !s->has_ctx) {
+    *status = SEC_E_INVALID_HANDLE;
+    return false;
+  }
+  SecBuffer buf{0, SECBUFFER_EMPTY, nullptr};
+  HANDLE token = nullptr;
+  SECURITY_STATUS ss =
+      g_sspi->ExportSecurityContext(&s->ctx, SECPKG_CONTEXT_EXPORT_RESET_NEW, &buf, &token);
+  *status = ss;
+  if (token) CloseHandle(token);
+  if (ss != SEC_E_OK || !buf.pvBuffer) return false;
+  packed->assign(static_cast<const char*>(buf.pvBuffer), buf.cbBuffer);
+  g_sspi->FreeContextBuffer(buf.pvBuffer);
+  return true;
+}
+
+TlsSession* tls_import(const char* packed, std::size_t len, long* status) {
+  if (!g_sspi) {
+    *status = SEC_E_INTERNAL_ERROR;
+    return nullptr;
+  }
+  std::vector<char> copy(packed, packed + len);
+  SecBuffer buf{static_cast<unsigned long>(len), SECBUFFER_EMPTY, copy.data()};
+  auto* s = new TlsSession;
+  SECURITY_STATUS ss =
+      g_sspi->ImportSecurityContextA(const_cast<char*>("Schannel"), &buf, nullptr, &s->ctx);
+  *status = ss;
+  if (ss != SEC_E_OK) {
+    delete s;
+    return nullptr;
+  }
+  s->has_ctx = true;
+  return s;
+}
+
 }  // namespace plat
