@@ -1,7 +1,6 @@
 // Benchmark of the LHA codec core: compresses and expands each file given,
-// in memory, and prints throughput and ratio. With "x ARCHIVE OUT" it expands
-// one archive file into OUT, so that the whole program can be timed the same
-// way as the other LHA tools.
+// in memory, and prints throughput and ratio. (Whole programs are timed with
+// the product's own front end, qrtlha.)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -31,30 +30,6 @@ bool write_all(const char* path, const std::uint8_t* p, std::size_t n) {
   return std::fclose(f) == 0 && ok;
 }
 
-// What the front end does, without the runtime: read the archive at once,
-// expand into one buffer, write it at once.
-int expand_file(const char* archive, const char* out) {
-  std::FILE* f = std::fopen(archive, "rb");
-  if (!f) return 1;
-  std::fseek(f, 0, SEEK_END);
-  long len = std::ftell(f);
-  std::rewind(f);
-  std::unique_ptr<std::uint8_t[]> in(new std::uint8_t[len > 0 ? len : 1]);
-  bool ok =
-      std::fread(in.get(), 1, static_cast<std::size_t>(len), f) == static_cast<std::size_t>(len);
-  std::fclose(f);
-  if (!ok) return 1;
-  std::span<const std::uint8_t> bytes(in.get(), static_cast<std::size_t>(len));
-  auto work = std::make_unique<Work>();
-  Member m;
-  if (parse_header(bytes, m) != kOk) return 1;
-  std::unique_ptr<std::uint8_t[]> buf(new std::uint8_t[m.original + 256]);
-  std::size_t n = 0;
-  int rc = unpack(bytes, m, buf.get(), work->dec, n);
-  if (!write_all(out, buf.get(), n)) return 1;
-  return rc == kOk ? 0 : 1;
-}
-
 template <typename Fn>
 double best_seconds(int runs, Fn&& fn) {
   double best = 1e9;
@@ -69,10 +44,9 @@ double best_seconds(int runs, Fn&& fn) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::strcmp(argv[1], "x") == 0) return expand_file(argv[2], argv[3]);
   if (argc < 2) {
     std::fprintf(stderr,
-                 "usage: lha_bench FILE... | lha_bench x ARCHIVE OUT\n"
+                 "usage: lha_bench FILE...\n"
                  "       (writes FILE.lzh next to each FILE)\n");
     return 2;
   }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "lha/lha_codec.h"
@@ -67,6 +68,49 @@ int code(int mode, std::span<const std::uint8_t> in, std::string_view name,
   return lha::unpack(in, m, holder->get(), work.dec, out_len);
 }
 
+// The streamed expansion's output: a new file beside the target.
+struct FileSink {
+  plat::TempFile* file;
+  std::size_t written = 0;
+  static bool put(const std::uint8_t* data, std::size_t len, void* self) {
+    auto* s = static_cast<FileSink*>(self);
+    if (!plat::temp_write(s->file, data, len)) return false;
+    s->written += len;
+    return true;
+  }
+};
+
+// Expands the archive in into out_path through a new file beside it, which
+// replaces the target once complete (also after a CRC error, with what was
+// produced). Returns 0 or a negative code; out_len the bytes produced.
+int expand_to_file(std::span<const std::uint8_t> in, const char* out_path, lha::DecoderWork& work,
+                   std::size_t& out_len) {
+  out_len = 0;
+  lha::Member m;
+  int rc = lha::parse_header(in, m);
+  if (rc != lha::kOk) return rc;
+  if (m.original >= lha::kSizeLimit) {
+    _dbg_print("*** ZWLHA *** 展開後のサイズが大きすぎます (%u Byte)", m.original);
+    return lha::kBadMethod;
+  }
+  std::string tmp;
+  plat::TempFile* file = plat::temp_create_beside(out_path, false, &tmp);
+  if (!file) {
+    _dbg_print("_lha cannot write a new file beside %s", out_path);
+    return lha::kWriteFailed;
+  }
+  Block buf(static_cast<long long>(lha::stream_buffer_size(m.original)));
+  FileSink sink{file};
+  rc = lha::unpack_stream(in, m, buf.get(), FileSink::put, &sink, work, out_len);
+  if (rc == lha::kWriteFailed || (out_len == 0 && rc != lha::kOk)) {
+    plat::temp_discard(file);
+    return rc;
+  }
+  if (!plat::temp_finish(file) || zr_replace_with(tmp.c_str(), out_path) != 0)
+    return lha::kWriteFailed;
+  return rc;
+}
+
 void set_routine(const char* name) {
   if (zrwork) zr::copy(zrwork->rtn_nm, sizeof zrwork->rtn_nm, name);
 }
@@ -106,16 +150,23 @@ int _lha(int mode, const char* in_path, const char* out_path) {
   std::fclose(fp);
   if (got != static_cast<std::size_t>(len)) return lha::kNoInput;
 
-  Block work_block(static_cast<long long>(sizeof(lha::Work)));
-  auto* work = reinterpret_cast<lha::Work*>(work_block.get());
-  std::optional<Block> out;
   std::size_t out_len = 0;
-  int rc = code(mode, {input.get(), static_cast<std::size_t>(len)}, in_path, out, out_len, *work);
-
-  // An expansion that ends in a CRC error still leaves what it produced; a
-  // successful one writes its file even when it is empty.
-  if (out_len > 0 || (rc == lha::kOk && out)) {
-    if (zr_replace_file(out_path, out->get(), out_len) != 0) rc = lha::kWriteFailed;
+  const std::span<const std::uint8_t> data(input.get(), static_cast<std::size_t>(len));
+  int rc;
+  if (mode == 1) {
+    // Expanded in pieces straight into the new file: the output is never held
+    // whole, and its writing overlaps the expansion. The expander's tables are
+    // all the work it needs.
+    Block work_block(static_cast<long long>(sizeof(lha::DecoderWork)));
+    rc = expand_to_file(data, out_path, *reinterpret_cast<lha::DecoderWork*>(work_block.get()),
+                        out_len);
+  } else {
+    Block work_block(static_cast<long long>(sizeof(lha::Work)));
+    auto* work = reinterpret_cast<lha::Work*>(work_block.get());
+    std::optional<Block> out;
+    rc = code(mode, data, in_path, out, out_len, *work);
+    if (rc == lha::kOk && out && zr_replace_file(out_path, out->get(), out_len) != 0)
+      rc = lha::kWriteFailed;
   }
   return rc != lha::kOk ? rc : static_cast<int>(out_len);
 }

@@ -183,4 +183,42 @@ int unpack(std::span<const std::uint8_t> in, const Member& m, std::uint8_t* out,
   return crc16(std::span<const std::uint8_t>(out, out_len)) == m.crc ? kOk : kBadCrc;
 }
 
+namespace {
+
+// The sink in front of the caller's: the CRC over every piece that passes.
+struct CrcSink {
+  Sink sink;
+  void* ctx;
+  std::uint16_t crc = 0;
+  bool refused = false;
+  static bool put(const std::uint8_t* data, std::size_t len, void* self) {
+    auto* s = static_cast<CrcSink*>(self);
+    s->crc = crc16(std::span<const std::uint8_t>(data, len), s->crc);
+    if (!s->sink(data, len, s->ctx)) {
+      s->refused = true;
+      return false;
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+int unpack_stream(std::span<const std::uint8_t> in, const Member& m, std::uint8_t* buf, Sink sink,
+                  void* ctx, DecoderWork& w, std::size_t& out_len) {
+  std::size_t avail = in.size() - std::min(in.size(), m.data_offset);
+  std::size_t packed = std::min<std::size_t>(m.packed, avail);
+  std::span<const std::uint8_t> data(in.data() + (in.size() - avail), packed);
+  CrcSink crc{sink, ctx};
+  if (m.method == '0') {
+    out_len = std::min<std::size_t>(packed, m.original);
+    if (out_len && !CrcSink::put(data.data(), out_len, &crc)) out_len = 0;
+  } else {
+    out_len = expand_stream(m.method, data, m.original, buf, CrcSink::put, &crc, w);
+  }
+  if (crc.refused) return kWriteFailed;
+  if (out_len != m.original) return kBadCrc;
+  return crc.crc == m.crc ? kOk : kBadCrc;
+}
+
 }  // namespace zr::lha

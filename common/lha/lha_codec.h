@@ -148,6 +148,24 @@ bool compress(std::span<const std::uint8_t> in, std::uint8_t* out, EncoderWork& 
 std::size_t expand(char method, std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
                    DecoderWork& w);
 
+// Where streamed output goes: false stops the expansion.
+using Sink = bool (*)(const std::uint8_t* data, std::size_t len, void* ctx);
+// The buffer a streamed expansion works in: the sliding window and a stretch of
+// output handed to the sink at a time.
+constexpr std::size_t kStreamBuffer = kDicSize + (std::size_t{1} << 18);
+
+// The stream buffer an expansion of original bytes needs: kStreamBuffer, or
+// less when the whole output fits.
+constexpr std::size_t stream_buffer_size(std::size_t original) {
+  return original < kStreamBuffer ? (original < 1 ? 1 : original) : kStreamBuffer;
+}
+
+// Expands the member data like expand(), handing the output to sink in pieces
+// from buf (stream_buffer_size(original) bytes) instead of holding it whole.
+// Returns the number of bytes handed over.
+std::size_t expand_stream(char method, std::span<const std::uint8_t> in, std::size_t original,
+                          std::uint8_t* buf, Sink sink, void* ctx, DecoderWork& w);
+
 // ---- archives ---------------------------------------------------------------------
 
 // Output capacity pack() needs for an input of n bytes and a name of name_len.
@@ -164,6 +182,12 @@ std::size_t pack(std::span<const std::uint8_t> in, std::string_view name, std::u
 // hold m.original bytes; out_len is the number of bytes produced. kOk or kBadCrc.
 int unpack(std::span<const std::uint8_t> in, const Member& m, std::uint8_t* out, DecoderWork& w,
            std::size_t& out_len);
+
+// The same, handing the output to sink through buf (stream_buffer_size bytes); the
+// CRC is taken over the pieces as they pass. kOk, kBadCrc, or kWriteFailed when
+// the sink refused a piece.
+int unpack_stream(std::span<const std::uint8_t> in, const Member& m, std::uint8_t* buf, Sink sink,
+                  void* ctx, DecoderWork& w, std::size_t& out_len);
 
 // The name stored for an input path: the path itself when it fits the header,
 // else its last component, cut to kMaxNameLen bytes on a character boundary.

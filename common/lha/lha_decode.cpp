@@ -161,17 +161,27 @@ class Expander {
         t_{w.t_table, 8, w.t_sorted, w.t_limit, w.t_first},
         p_{w.p_table, 8, w.p_sorted, w.p_limit, w.p_first} {}
 
-  std::size_t run(std::span<std::uint8_t> out) {
-    std::uint8_t* const begin = out.data();
-    std::uint8_t* const end = begin + out.size();
-    std::uint8_t* op = begin;
-    std::uint32_t left_in_block = 0;
+  // Expands into buf[from, limit); buf[0, from) holds the output before it
+  // (all of it, or at least the last kDicSize bytes). Stops at limit, in the
+  // middle of a match if need be (the next call goes on with it), or where the
+  // data are damaged. Returns the position reached.
+  std::size_t run(std::uint8_t* buf, std::size_t from, std::size_t limit) {
+    std::uint8_t* const begin = buf;
+    std::uint8_t* const end = begin + limit;
+    std::uint8_t* op = begin + from;
+    if (pending_len_ > 0) {
+      const std::size_t n = std::min<std::size_t>(pending_len_, static_cast<std::size_t>(end - op));
+      const std::uint8_t* src = op - pending_d_ - 1;
+      for (std::size_t i = 0; i < n; ++i) op[i] = src[i];
+      op += n;
+      pending_len_ -= n;
+    }
     while (op < end) {
-      if (left_in_block == 0) {
-        left_in_block = read_block_header();
-        if (left_in_block == 0) break;
+      if (left_in_block_ == 0) {
+        left_in_block_ = read_block_header();
+        if (left_in_block_ == 0) break;
       }
-      --left_in_block;
+      --left_in_block_;
       r_.refill();
       int c = decode(r_, c_);
       if (c < 0) break;
@@ -190,8 +200,12 @@ class Expander {
       if (r_.overrun()) break;
       std::size_t done = static_cast<std::size_t>(op - begin);
       if (d >= done) break;  // the copy would start before the output
-      std::size_t len = std::min<std::size_t>(static_cast<std::size_t>(c - 253),
-                                              static_cast<std::size_t>(end - op));
+      const std::size_t full = static_cast<std::size_t>(c - 253);
+      std::size_t len = std::min<std::size_t>(full, static_cast<std::size_t>(end - op));
+      if (len < full) {
+        pending_len_ = full - len;
+        pending_d_ = d;
+      }
       const std::uint8_t* src = op - d - 1;
       if (d >= 7 && static_cast<std::size_t>(end - op) >= len + 8) {
         // Eight bytes at a time: the source stays at least eight bytes behind,
@@ -207,6 +221,9 @@ class Expander {
     }
     return static_cast<std::size_t>(op - begin);
   }
+
+  // Bytes of a match cut at the last limit, still to be copied.
+  bool match_pending() const { return pending_len_ > 0; }
 
  private:
   // Reads a block header and builds its tables; the block's code count, or 0
@@ -231,8 +248,13 @@ class Expander {
     }
     if (n > nn) return false;
     std::uint8_t* len = w_.pt_len;
-    int i = 0;
-    while (i < n) {
+    constexpr std::size_t kLenMax = sizeof w_.pt_len;
+    const std::size_t count = static_cast<std::size_t>(n), all = static_cast<std::size_t>(nn);
+    if (all > kLenMax) return false;
+    // The position after which a 2-bit count of zero lengths follows (none: -1).
+    const std::size_t zero_run_at = special < 0 ? kLenMax + 1 : static_cast<std::size_t>(special);
+    std::size_t i = 0;
+    while (i < count) {
       r_.refill();
       int c = static_cast<int>(r_.peek(3));
       r_.skip(3);
@@ -243,12 +265,12 @@ class Expander {
         c += ones;
       }
       len[i++] = static_cast<std::uint8_t>(c);
-      if (i == special) {
-        int zeros = static_cast<int>(r_.get(2));
-        while (zeros-- > 0 && i < nn) len[i++] = 0;
+      if (i == zero_run_at) {
+        std::size_t zeros = r_.get(2);
+        for (; zeros > 0 && i < all; --zeros) len[i++] = 0;
       }
     }
-    while (i < nn) len[i++] = 0;
+    for (; i < all; ++i) len[i] = 0;
     return build_table(t, len, nn);
   }
 
@@ -287,6 +309,9 @@ class Expander {
   DecoderWork& w_;
   int np_, pbit_;
   Table c_, t_, p_;
+  std::uint32_t left_in_block_ = 0;
+  std::size_t pending_len_ = 0;
+  std::uint32_t pending_d_ = 0;
 };
 
 }  // namespace
@@ -295,7 +320,32 @@ std::size_t expand(char method, std::span<const std::uint8_t> in, std::span<std:
                    DecoderWork& w) {
   if (out.empty()) return 0;
   Expander e(method, in, w);
-  return e.run(out);
+  return e.run(out.data(), 0, out.size());
+}
+
+std::size_t expand_stream(char method, std::span<const std::uint8_t> in, std::size_t original,
+                          std::uint8_t* buf, Sink sink, void* ctx, DecoderWork& w) {
+  if (original == 0) return 0;
+  Expander e(method, in, w);
+  const std::size_t size = stream_buffer_size(original);
+  std::size_t pos = 0, total = 0;
+  while (total < original) {
+    const std::size_t limit = std::min(size, pos + (original - total));
+    const std::size_t reached = e.run(buf, pos, limit);
+    const std::size_t n = reached - pos;
+    if (n > 0 && !sink(buf + pos, n, ctx)) break;
+    total += n;
+    if (reached < limit || n == 0 || total >= original) break;  // damaged data, or done
+    // Only a buffer of kStreamBuffer bytes is ever full before the end.
+    if (reached == size) {
+      // The window moves to the front: matches reach at most kDicSize back.
+      std::memmove(buf, buf + reached - kDicSize, kDicSize);
+      pos = kDicSize;
+    } else {
+      pos = reached;
+    }
+  }
+  return total;
 }
 
 }  // namespace zr::lha

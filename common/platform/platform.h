@@ -110,6 +110,16 @@ bool replace_file(const char* src, const char* dst);
 // cannot be created or completely written; nothing is left behind then.
 bool write_temp_beside(const char* target, const void* data, std::size_t len, bool owner_only,
                        std::string* tmp_name);
+// The same in steps, for data that arrive in pieces: a new file beside target
+// (null when it cannot be created), pieces appended (the system is asked to
+// start writing each to the disk at once, so that the final flush waits less),
+// and the end: flushed and closed (true), or closed and deleted (false, also
+// when the flush fails). temp_discard closes and deletes it.
+struct TempFile;
+TempFile* temp_create_beside(const char* target, bool owner_only, std::string* tmp_name);
+bool temp_write(TempFile* f, const void* data, std::size_t len);
+bool temp_finish(TempFile* f);
+void temp_discard(TempFile* f);
 // Flushes a stream's buffers to the disk; false when that fails.
 bool commit_stream(std::FILE* fp);
 // Clears a read-only attribute of an existing file (no-op when not read-only).

@@ -44,6 +44,29 @@ TEST_F(LhaEntry, CompressesAndExpandsFiles) {
   EXPECT_EQ(read_file(out), data);
 }
 
+// The expansion hands its output on in stretches of a quarter megabyte: long
+// runs and matches that straddle every stretch end come out whole, and damage
+// after the first stretches leaves what came before it.
+TEST_F(LhaEntry, ExpansionAcrossItsOutputStretches) {
+  const std::string in = dir.join("BIG.TXT"), arc = dir.join("BIG.LZH"), out = dir.join("BIG.OUT");
+  std::string data = sample_text(700'001) + std::string(600'000, 'A') + sample_text(333'333);
+  for (std::size_t i = 0; i < data.size(); i += 4093) data[i] = static_cast<char>('a' + i % 23);
+  write_file(in, data);
+  ASSERT_GT(_lha(0, in.c_str(), arc.c_str()), 0);
+  EXPECT_EQ(_lha(1, arc.c_str(), out.c_str()), static_cast<int>(data.size()));
+  EXPECT_EQ(read_file(out), data);
+
+  // A member cut at two thirds: a CRC error, with the output up to the cut.
+  std::string archive = read_file(arc);
+  archive.resize(archive.size() * 2 / 3);
+  write_file(arc, archive);
+  EXPECT_EQ(_lha(1, arc.c_str(), out.c_str()), -3);
+  const std::string got = read_file(out);
+  EXPECT_GT(got.size(), 300'000u);
+  EXPECT_LT(got.size(), data.size());
+  EXPECT_EQ(got, data.substr(0, got.size()));
+}
+
 TEST_F(LhaEntry, EmptyFileRoundTrips) {
   const std::string in = dir.join("E.TXT"), arc = dir.join("E.LZH"), out = dir.join("E.OUT");
   write_file(in, "");

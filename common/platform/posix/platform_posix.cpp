@@ -265,8 +265,13 @@ bool replace_file(const char* src, const char* dst) {
   return std::rename(native_path(src).c_str(), native_path(dst).c_str()) == 0;
 }
 
-bool write_temp_beside(const char* target, const void* data, std::size_t len, bool owner_only,
-                       std::string* tmp_name) {
+struct TempFile {
+  int fd;
+  std::string native;
+  off_t written = 0;
+};
+
+TempFile* temp_create_beside(const char* target, bool owner_only, std::string* tmp_name) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     timespec now{};
@@ -282,27 +287,55 @@ bool write_temp_beside(const char* target, const void* data, std::size_t len, bo
                           owner_only ? 0600 : 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      return false;
-    }
-    const char* p = static_cast<const char*>(data);
-    std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < len) {
-      const ssize_t n = ::write(fd, p + done, len - done);
-      if (n < 0 && errno == EINTR) continue;
-      ok = n > 0;
-      if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) {
-      ::unlink(native.c_str());
-      return false;
+      return nullptr;
     }
     *tmp_name = name;
-    return true;
+    return new TempFile{fd, native};
   }
-  return false;
+  return nullptr;
+}
+
+bool temp_write(TempFile* f, const void* data, std::size_t len) {
+  const char* p = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < len) {
+    const ssize_t n = ::write(f->fd, p + done, len - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+#ifdef __linux__
+  // Writing back starts now; the flush at the end then waits only for the rest.
+  if (len > 0) sync_file_range(f->fd, f->written, static_cast<off_t>(len), SYNC_FILE_RANGE_WRITE);
+#endif
+  f->written += static_cast<off_t>(len);
+  return true;
+}
+
+bool temp_finish(TempFile* f) {
+  bool ok = ::fsync(f->fd) == 0;
+  ok = ::close(f->fd) == 0 && ok;
+  if (!ok) ::unlink(f->native.c_str());
+  delete f;
+  return ok;
+}
+
+void temp_discard(TempFile* f) {
+  if (!f) return;
+  ::close(f->fd);
+  ::unlink(f->native.c_str());
+  delete f;
+}
+
+bool write_temp_beside(const char* target, const void* data, std::size_t len, bool owner_only,
+                       std::string* tmp_name) {
+  TempFile* f = temp_create_beside(target, owner_only, tmp_name);
+  if (!f) return false;
+  if (!temp_write(f, data, len)) {
+    temp_discard(f);
+    return false;
+  }
+  return temp_finish(f);
 }
 
 bool commit_stream(std::FILE* fp) { return std::fflush(fp) == 0 && fsync(fileno(fp)) == 0; }

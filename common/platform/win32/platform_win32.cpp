@@ -302,13 +302,17 @@ struct OwnerOnly {
 
 }  // namespace
 
-bool write_temp_beside(const char* target, const void* data, std::size_t len, bool owner_only,
-                       std::string* tmp_name) {
+struct TempFile {
+  HANDLE h;
+  std::string name;
+};
+
+TempFile* temp_create_beside(const char* target, bool owner_only, std::string* tmp_name) {
   static LONG counter = 0;
   OwnerOnly owner;
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
   if (owner_only) {
-    if (!owner.make()) return false;
+    if (!owner.make()) return nullptr;
     sa.lpSecurityDescriptor = &owner.sd;
   }
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -323,27 +327,50 @@ bool write_temp_beside(const char* target, const void* data, std::size_t len, bo
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS) continue;
-      return false;
-    }
-    const char* p = static_cast<const char*>(data);
-    std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < len) {
-      const DWORD piece = len - done > 0x40000000 ? 0x40000000 : static_cast<DWORD>(len - done);
-      DWORD n = 0;
-      ok = WriteFile(h, p + done, piece, &n, nullptr) && n > 0;
-      done += n;
-    }
-    ok = ok && FlushFileBuffers(h);
-    ok = CloseHandle(h) && ok;
-    if (!ok) {
-      DeleteFileA(name.c_str());
-      return false;
+      return nullptr;
     }
     *tmp_name = name;
-    return true;
+    return new TempFile{h, name};
   }
-  return false;
+  return nullptr;
+}
+
+bool temp_write(TempFile* f, const void* data, std::size_t len) {
+  const char* p = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < len) {
+    const DWORD piece = len - done > 0x40000000 ? 0x40000000 : static_cast<DWORD>(len - done);
+    DWORD n = 0;
+    if (!WriteFile(f->h, p + done, piece, &n, nullptr) || n == 0) return false;
+    done += n;
+  }
+  return true;
+}
+
+bool temp_finish(TempFile* f) {
+  bool ok = FlushFileBuffers(f->h) != FALSE;
+  ok = CloseHandle(f->h) && ok;
+  if (!ok) DeleteFileA(f->name.c_str());
+  delete f;
+  return ok;
+}
+
+void temp_discard(TempFile* f) {
+  if (!f) return;
+  CloseHandle(f->h);
+  DeleteFileA(f->name.c_str());
+  delete f;
+}
+
+bool write_temp_beside(const char* target, const void* data, std::size_t len, bool owner_only,
+                       std::string* tmp_name) {
+  TempFile* f = temp_create_beside(target, owner_only, tmp_name);
+  if (!f) return false;
+  if (!temp_write(f, data, len)) {
+    temp_discard(f);
+    return false;
+  }
+  return temp_finish(f);
 }
 
 bool commit_stream(std::FILE* fp) {

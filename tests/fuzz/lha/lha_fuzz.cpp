@@ -1,5 +1,6 @@
 // libFuzzer target of the LHA codec core. Each input is taken three ways:
-//  1. as an archive: header read and first member expanded (output capped);
+//  1. as an archive: header read and first member expanded (output capped),
+//     both whole and streamed, which must hand over the same bytes;
 //  2. as raw -lh5- and -lh6- member data expanded into a 64 KiB output;
 //  3. as data to compress: the archive written must expand to the same bytes.
 // Any read or write outside the tables and buffers is caught by the sanitizers.
@@ -23,8 +24,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     capped.original = std::min<std::uint32_t>(m.original, 1u << 20);
     std::vector<std::uint8_t> out(capped.original);
     std::size_t n = 0;
-    unpack(in, capped, out.data(), work->dec, n);
+    const int rc = unpack(in, capped, out.data(), work->dec, n);
     if (n > capped.original) std::abort();
+    // Streamed through the stream buffer, a piece at a time.
+    struct Collect {
+      std::vector<std::uint8_t> bytes;
+      static bool put(const std::uint8_t* p, std::size_t len, void* self) {
+        auto* c = static_cast<Collect*>(self);
+        c->bytes.insert(c->bytes.end(), p, p + len);
+        return true;
+      }
+    } got;
+    std::vector<std::uint8_t> buf(stream_buffer_size(capped.original));
+    std::size_t sn = 0;
+    const int src = unpack_stream(in, capped, buf.data(), Collect::put, &got, work->dec, sn);
+    if (src != rc || sn != n || got.bytes.size() != n ||
+        (n && std::memcmp(got.bytes.data(), out.data(), n) != 0))
+      std::abort();
   }
 
   static std::vector<std::uint8_t> raw(1 << 16);
