@@ -45,6 +45,18 @@ bool starts_as_lh6(const std::uint8_t* p, long long len) {
   return len >= 7 && std::memcmp(p + 2, "-lh6-", 5) == 0;
 }
 
+// The archive's first member header, refused when its expansion would be too
+// large to hold.
+int read_member(std::span<const std::uint8_t> in, lha::Member& m) {
+  int rc = lha::parse_header(in, m);
+  if (rc != lha::kOk) return rc;
+  if (m.original >= lha::kSizeLimit) {
+    _dbg_print("*** ZWLHA *** 展開後のサイズが大きすぎます (%u Byte)", m.original);
+    return lha::kBadMethod;
+  }
+  return lha::kOk;
+}
+
 // Compresses (mode 0) or expands (mode 1) `in` into a new block held by
 // `holder`; out_len is the result's length. Returns 0 or a negative code.
 int code(int mode, std::span<const std::uint8_t> in, std::string_view name,
@@ -58,12 +70,7 @@ int code(int mode, std::span<const std::uint8_t> in, std::string_view name,
   }
   if (mode != 1) return lha::kBadMethod;
   lha::Member m;
-  int rc = lha::parse_header(in, m);
-  if (rc != lha::kOk) return rc;
-  if (m.original >= lha::kSizeLimit) {
-    _dbg_print("*** ZWLHA *** 展開後のサイズが大きすぎます (%u Byte)", m.original);
-    return lha::kBadMethod;
-  }
+  if (int rc = read_member(in, m); rc != lha::kOk) return rc;
   holder.emplace(static_cast<long long>(m.original) + 256);
   return lha::unpack(in, m, holder->get(), work.dec, out_len);
 }
@@ -87,12 +94,8 @@ int expand_to_file(std::span<const std::uint8_t> in, const char* out_path, lha::
                    std::size_t& out_len) {
   out_len = 0;
   lha::Member m;
-  int rc = lha::parse_header(in, m);
+  int rc = read_member(in, m);
   if (rc != lha::kOk) return rc;
-  if (m.original >= lha::kSizeLimit) {
-    _dbg_print("*** ZWLHA *** 展開後のサイズが大きすぎます (%u Byte)", m.original);
-    return lha::kBadMethod;
-  }
   std::string tmp;
   plat::TempFile* file = plat::temp_create_beside(out_path, false, &tmp);
   if (!file) {

@@ -327,17 +327,6 @@ void temp_discard(TempFile* f) {
   delete f;
 }
 
-bool write_temp_beside(const char* target, const void* data, std::size_t len, bool owner_only,
-                       std::string* tmp_name) {
-  TempFile* f = temp_create_beside(target, owner_only, tmp_name);
-  if (!f) return false;
-  if (!temp_write(f, data, len)) {
-    temp_discard(f);
-    return false;
-  }
-  return temp_finish(f);
-}
-
 bool commit_stream(std::FILE* fp) { return std::fflush(fp) == 0 && fsync(fileno(fp)) == 0; }
 
 void make_writable(const char* path) {

@@ -91,6 +91,24 @@ void drain(BIO* bio, std::string* out) {
 namespace {
 TlsStep handshake_round(TlsSession* s, const char* in, std::size_t len, std::string* out,
                         long* status);
+
+// The session object over the context and its two memory buffers. On failure
+// the session is ended (false).
+bool attach_ssl(TlsSession* s, long* status) {
+  s->ssl = SSL_new(s->ctx);
+  s->in = BIO_new(BIO_s_mem());
+  s->out = BIO_new(BIO_s_mem());
+  if (!s->ssl || !s->in || !s->out) {
+    *status = static_cast<long>(ERR_get_error());
+    BIO_free(s->in);
+    BIO_free(s->out);
+    s->in = s->out = nullptr;
+    tls_end(s);
+    return false;
+  }
+  SSL_set_bio(s->ssl, s->in, s->out);
+  return true;
+}
 }  // namespace
 
 SecLoad security_load() { return SecLoad::kLoaded; }
@@ -107,18 +125,7 @@ TlsSession* tls_client_new(const char* host, long* status) {
     return nullptr;
   }
   SSL_CTX_set_default_verify_paths(s->ctx);
-  s->ssl = SSL_new(s->ctx);
-  s->in = BIO_new(BIO_s_mem());
-  s->out = BIO_new(BIO_s_mem());
-  if (!s->ssl || !s->in || !s->out) {
-    *status = static_cast<long>(ERR_get_error());
-    BIO_free(s->in);
-    BIO_free(s->out);
-    s->in = s->out = nullptr;
-    tls_end(s);
-    return nullptr;
-  }
-  SSL_set_bio(s->ssl, s->in, s->out);
+  if (!attach_ssl(s, status)) return nullptr;
   SSL_set_ex_data(s->ssl, session_index(), s);
   SSL_set_verify(s->ssl, SSL_VERIFY_NONE, note_problem);
   // An empty name would leave the name unchecked; the check after the
@@ -350,18 +357,7 @@ TlsSession* tls_server_new(ServerCert* cert, long* status) {
     tls_end(s);
     return nullptr;
   }
-  s->ssl = SSL_new(s->ctx);
-  s->in = BIO_new(BIO_s_mem());
-  s->out = BIO_new(BIO_s_mem());
-  if (!s->ssl || !s->in || !s->out) {
-    *status = static_cast<long>(ERR_get_error());
-    BIO_free(s->in);
-    BIO_free(s->out);
-    s->in = s->out = nullptr;
-    tls_end(s);
-    return nullptr;
-  }
-  SSL_set_bio(s->ssl, s->in, s->out);
+  if (!attach_ssl(s, status)) return nullptr;
   SSL_set_accept_state(s->ssl);
   *status = 0;
   return s;

@@ -52,6 +52,27 @@ struct TlsSession {
 
 PSecurityFunctionTableA sspi_table() { return g_sspi; }
 
+namespace {
+
+// A new session holding Schannel credentials for use (inbound or outbound);
+// null, with the system's status, when they cannot be acquired.
+TlsSession* with_credentials(SCHANNEL_CRED& cred, unsigned long use, long* status) {
+  auto* s = new TlsSession;
+  TimeStamp expiry;
+  SECURITY_STATUS ss =
+      g_sspi->AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), use, nullptr,
+                                        &cred, nullptr, nullptr, &s->cred, &expiry);
+  *status = ss;
+  if (ss != SEC_E_OK) {
+    delete s;
+    return nullptr;
+  }
+  s->has_cred = true;
+  return s;
+}
+
+}  // namespace
+
 SecLoad security_load() {
   if (g_sspi) return SecLoad::kLoaded;
   OsVersion v = os_version();
@@ -95,22 +116,12 @@ TlsSession* tls_client_new(const char* host, long* status) {
     *status = SEC_E_INTERNAL_ERROR;
     return nullptr;
   }
-  auto* s = new TlsSession;
-  s->host = host;
   SCHANNEL_CRED cred{};
   cred.dwVersion = SCHANNEL_CRED_VERSION;
   cred.grbitEnabledProtocols = SP_PROT_TLS1_2;
   cred.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
-  TimeStamp expiry;
-  SECURITY_STATUS ss = g_sspi->AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A),
-                                                         SECPKG_CRED_OUTBOUND, nullptr, &cred,
-                                                         nullptr, nullptr, &s->cred, &expiry);
-  *status = ss;
-  if (ss != SEC_E_OK) {
-    delete s;
-    return nullptr;
-  }
-  s->has_cred = true;
+  TlsSession* s = with_credentials(cred, SECPKG_CRED_OUTBOUND, status);
+  if (s) s->host = host;
   return s;
 }
 
@@ -386,23 +397,12 @@ TlsSession* tls_server_new(ServerCert* cert, long* status) {
     *status = SEC_E_UNSUPPORTED_FUNCTION;
     return nullptr;
   }
-  auto* s = new TlsSession;
   SCHANNEL_CRED cred{};
   cred.dwVersion = SCHANNEL_CRED_VERSION;
   cred.cCreds = 1;
   cred.paCred = &cert->ctx;
   cred.grbitEnabledProtocols = SP_PROT_TLS1_2_SERVER;
-  TimeStamp expiry;
-  SECURITY_STATUS ss = g_sspi->AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A),
-                                                         SECPKG_CRED_INBOUND, nullptr, &cred,
-                                                         nullptr, nullptr, &s->cred, &expiry);
-  *status = ss;
-  if (ss != SEC_E_OK) {
-    delete s;
-    return nullptr;
-  }
-  s->has_cred = true;
-  return s;
+  return with_credentials(cred, SECPKG_CRED_INBOUND, status);
 }
 
 TlsStep tls_accept(TlsSession* s, const char* in, std::size_t len, std::string* out, long* status) {
