@@ -277,17 +277,8 @@ e2e_write_zorax_ini() {
   shift
   (($# % 2 == 0)) || e2e_fail "e2e_write_zorax_ini: a key without a value: $*"
   mkdir -p "$dir/USER"
-  {
-    echo '//// ZORAX環境設定ファイル Version : 1.20 ////'
-    echo '[Host]'
-    e2e_zorax_line ホスト名 "${E2E_ZORAX_HOST:-127.0.0.1}"
-    e2e_zorax_line オブジェクト名 /QRT/QRTSRV.EXE
-    echo '[Config]'
-    while (($#)); do
-      e2e_zorax_line "$1" "$2"
-      shift 2
-    done
-  } | e2e_write_sjis "$dir/USER/ZORAX.INI"
+  "$(dirname "${BASH_SOURCE[0]}")/../zorax-ini" "$dir/USER/ZORAX.INI" \
+    "${E2E_ZORAX_HOST:-127.0.0.1}" /QRT/QRTSRV.EXE "$@"
 }
 
 # e2e_checker_account DIR: the account DEMO01 (USER\UID_QRT.FIL) and options
@@ -308,15 +299,6 @@ e2e_wait_run_sts() {
     sleep 0.25
   done
   return 1
-}
-
-# e2e_zorax_line KEY VALUE: one setting of ZORAX.INI. The programs read a value
-# from byte 20 of its Shift-JIS line, so the key is padded with spaces to 20
-# bytes (a Japanese character takes two).
-e2e_zorax_line() {
-  local width
-  width=$(printf '%s' "$1" | iconv -f UTF-8 -t CP932 | wc -c)
-  printf '%s%*s%s\n' "$1" $((width < 20 ? 20 - width : 1)) '' "$2"
 }
 
 # The cleanup trap: stop the reference server, take a screenshot of the screen
