@@ -519,21 +519,22 @@ TEST_F(NetAuth, IdentitiesFromTheStoredUser) {
       {"bob", "pw", std::string("NTLM ") + computer + " bob pw"},
       {"", "", "NTLM -"},  // the logged-on user's identity
       {"CORP\\", "pw", ""},
+      {nullptr, "pw", std::string("NTLM ") + computer + "  pw"},  // a password alone
   };
   for (const auto& c : cases) {
     FakePackage::reset();
     zrwork->auth_active = 0;
-    zr::copy(zr00->pxy_user, c.user);
+    zr::copy(zr00->pxy_user, c.user ? c.user : "");
     zr::copy(zr00->pxy_pass, c.pass);
     char line[256];
     int cont = 0;
     const int rc =
         zwsockh_auth_header_make(407, "NTLM", line, sizeof line, "", c.user, c.pass, &cont);
     if (c.begun.empty()) {
-      EXPECT_EQ(rc, 1) << c.user;
-      EXPECT_TRUE(FakePackage::begun.empty()) << c.user;
+      EXPECT_EQ(rc, 1) << c.begun;
+      EXPECT_TRUE(FakePackage::begun.empty()) << c.begun;
     } else {
-      EXPECT_EQ(rc, 0) << c.user;
+      EXPECT_EQ(rc, 0) << c.begun;
       EXPECT_STREQ(line, "Proxy-Authorization: NTLM TkVHTw==\r\n");
       EXPECT_EQ(cont, 1);
       EXPECT_THAT(FakePackage::begun, ::testing::ElementsAre(c.begun));
