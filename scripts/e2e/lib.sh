@@ -91,13 +91,15 @@ e2e_start_xvfb() {
   e2e_log "Xvfb pid $E2E_XVFB_PID on display $DISPLAY"
 }
 
-# The Wine environment of the end-to-end tests: one prefix in the build folder,
-# created once and reused; one test at a time uses it (a lock held until cleanup),
-# because each test ends with stopping the prefix's Wine server.
+# The Wine environment of the end-to-end tests: one prefix in the build folder
+# (E2E_PREFIX_NAME names another one for a suite of its own), created once and
+# reused; one test at a time uses it (a lock held until cleanup), because each
+# test ends with stopping the prefix's Wine server.
 e2e_wine_env() {
-  qrt_wine_env "$E2E_BUILD/wineprefix-e2e"
+  local name=${E2E_PREFIX_NAME:-wineprefix-e2e}
+  qrt_wine_env "$E2E_BUILD/$name"
   mkdir -p "$WINEPREFIX"
-  exec {E2E_LOCK_FD}>"$E2E_BUILD/wineprefix-e2e.lock"
+  exec {E2E_LOCK_FD}>"$E2E_BUILD/$name.lock"
   flock -w 600 "$E2E_LOCK_FD" || e2e_fail "the Wine prefix stays locked"
   E2E_PREFIX=$WINEPREFIX
   # A server left over by an interrupted run would keep another code page or display.
