@@ -116,6 +116,20 @@ e2e_wine_env() {
   fi
 }
 
+# e2e_visual_styles: turns on the desktop's visual styles in the prefix (Wine's
+# "light" theme, which wineboot puts in C:\windows\resources\themes), so that
+# programs with a common-controls 6 manifest draw themed controls.
+e2e_visual_styles() {
+  local key='HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' v
+  [ -f "$WINEPREFIX/drive_c/windows/resources/themes/light/light.msstyles" ] ||
+    e2e_fail "no light.msstyles in the prefix"
+  for v in 'ThemeActive=1' 'DllName=C:\windows\resources\themes\light\light.msstyles' \
+    'ColorName=Blue' 'SizeName=NormalSize'; do
+    e2e_bounded 60 "$QRT_WINE" reg add "$key" /v "${v%%=*}" /d "${v#*=}" /f >/dev/null 2>&1 ||
+      e2e_fail "cannot turn the visual styles on"
+  done
+}
+
 # Prints the path of a new, empty install folder below the test's temporary folder.
 e2e_new_install() {
   mktemp -d "$E2E_TMP/inst.XXXXXX"
