@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -475,30 +476,38 @@ TEST_F(TlsProxyTest, ChallengeWithoutStoredUserFails) {
 
 namespace {
 
-// Through squid demanding NTLM: the CONNECT runs the two-round conversation of
-// the system's NTLM package (on the connection squid keeps open), with the
-// stored account or the logged-on user's identity. The native build has no
-// such package: the challenge is an authentication error there.
-class TlsNtlmProxyTest : public TlsTest {
+// Through squid demanding NTLM, or Negotiate carrying NTLM tokens: the CONNECT
+// runs the two-round conversation of the system's package (on the connection
+// squid keeps open), with the stored account or the logged-on user's identity.
+// The native build has no such package: the challenge is an authentication
+// error there.
+struct AuthProxy {
+  const char* scheme;  // as the trace names it
+  const char* port;    // QRT_TLS_PORT_<port>
+  const char* log;     // squid's access log below QRT_TLS_DIR
+};
+void PrintTo(const AuthProxy& p, std::ostream* os) { *os << p.scheme; }
+
+class TlsAuthProxyTest : public TlsTest, public ::testing::WithParamInterface<AuthProxy> {
  protected:
   void SetUp() override {
     TlsTest::SetUp();
     if (IsSkipped()) return;
-    if (port("NTLM") == 0) GTEST_SKIP() << "squid is not available";
+    if (port(GetParam().port) == 0) GTEST_SKIP() << "squid is not available";
     zwsockh_auth_initial();
     zr00->proxy_use = 1;
     zr::copy(zr00->http_proxy_host, "127.0.0.1");
-    zr00->http_proxy_port = port("NTLM");
+    zr00->http_proxy_port = port(GetParam().port);
     zr00->pxy_http11 = 1;
     zr00->retry_count = 0;
-    log_start_ = qrt_test::read_file(peer_file("squid-ntlm/access.log")).size();
+    log_start_ = qrt_test::read_file(peer_file(GetParam().log)).size();
   }
   // The access-log lines of this test, once squid has logged the tunnel or a
   // refusal (waiting up to five seconds).
   std::string log_lines() const {
     std::string log;
     for (int i = 0; i < 100; ++i) {
-      log = qrt_test::read_file(peer_file("squid-ntlm/access.log"));
+      log = qrt_test::read_file(peer_file(GetParam().log));
       if (log.size() > log_start_ && (log.find("TCP_TUNNEL", log_start_) != std::string::npos ||
                                       log.find("/407 ", log_start_) != std::string::npos))
         break;
@@ -509,18 +518,19 @@ class TlsNtlmProxyTest : public TlsTest {
   std::size_t log_start_ = 0;
 };
 
-TEST_F(TlsNtlmProxyTest, ConnectIsAuthenticatedWithTheStoredAccount) {
+TEST_P(TlsAuthProxyTest, ConnectIsAuthenticatedWithTheStoredAccount) {
+  const std::string scheme = GetParam().scheme;
   zr::copy(zr00->pxy_user, "QRTDOM\\qrtuser");
   zr::copy(zr00->pxy_pass, "qrtpass");
-  answer("good", http_ok(frame(112, 0, "VIA NTLM")));
+  answer("good", http_ok(frame(112, 0, "VIA " + scheme)));
   compose(107, "LOGON-REQUEST");
 #ifdef _WIN32
   ASSERT_EQ(zwsock_phmsg_ssl(), 0) << trace_text();
-  EXPECT_STREQ(zrwork->p_msg->data, "VIA NTLM");
+  EXPECT_EQ(std::string(zrwork->p_msg->data), "VIA " + scheme);
   const std::string t = trace_text();
-  EXPECT_THAT(t, HasSubstr("Authorization is NTLM"));
-  EXPECT_THAT(t, HasSubstr("Proxy-Authorization: NTLM ***"));
-  EXPECT_THAT(t, Not(HasSubstr("Proxy-Authorization: NTLM TlRMTVNT")));
+  EXPECT_THAT(t, HasSubstr("Authorization is " + scheme));
+  EXPECT_THAT(t, HasSubstr("Proxy-Authorization: " + scheme + " ***"));
+  EXPECT_THAT(t, Not(HasSubstr("Proxy-Authorization: " + scheme + " TlRMTVNT")));
   EXPECT_THAT(t, Not(HasSubstr("qrtpass")));
   EXPECT_EQ(zrwork->auth_active, 0);
   // Both rounds and the tunnel on the one connection squid kept open.
@@ -540,12 +550,21 @@ TEST_F(TlsNtlmProxyTest, ConnectIsAuthenticatedWithTheStoredAccount) {
 #endif
 }
 
+INSTANTIATE_TEST_SUITE_P(Scheme, TlsAuthProxyTest,
+                         ::testing::Values(AuthProxy{"NTLM", "NTLM", "squid-ntlm/access.log"},
+                                           AuthProxy{"Negotiate", "NEGOTIATE",
+                                                     "squid-negotiate/access.log"}),
+                         [](const auto& info) { return std::string(info.param.scheme); });
+
+// The logged-on user's identity, through the NTLM squid.
+class TlsNtlmProxyTest : public TlsAuthProxyTest {};
+
 // Without a stored account the conversation begins with the identity of the
 // logged-on user. Wine's NTLM package gets that identity from winbindd, which
 // does not run here: it makes the negotiate token but refuses the second
 // round, so the CONNECT ends with the authentication error after one answered
 // challenge.
-TEST_F(TlsNtlmProxyTest, WithoutAStoredAccountTheLoggedOnUserIsAsked) {
+TEST_P(TlsNtlmProxyTest, WithoutAStoredAccountTheLoggedOnUserIsAsked) {
   compose(107, "LOGON-REQUEST");
   EXPECT_EQ(zwsock_phmsg_ssl(), -1);
   const std::string t = trace_text();
@@ -557,5 +576,9 @@ TEST_F(TlsNtlmProxyTest, WithoutAStoredAccountTheLoggedOnUserIsAsked) {
   EXPECT_THAT(t, HasSubstr("*** Proxy Authenticate Error ***"));
   EXPECT_EQ(zrwork->auth_active, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Scheme, TlsNtlmProxyTest,
+                         ::testing::Values(AuthProxy{"NTLM", "NTLM", "squid-ntlm/access.log"}),
+                         [](const auto& info) { return std::string(info.param.scheme); });
 
 }  // namespace
