@@ -173,6 +173,35 @@ TEST_P(SessionAuthProxyTest, UserCheckThroughTheAuthenticatingProxy) {
   EXPECT_EQ(same, lines) << log;
 }
 
+// NTLM is bound to its connection: with NTLM_MODE off every request asks the
+// proxy to close after its answer, so the second round arrives on a new
+// connection, which squid refuses. The user check fails with the
+// authentication error instead of looping, and nothing reaches the server.
+TEST_F(SessionWineTest, NtlmWithoutAKeptConnectionFails) {
+  const char* port = std::getenv("QRT_NTLM_PROXY_PORT");
+  if (!port || !*port) GTEST_SKIP() << "squid is not available";
+  zr00->http_proxy_port = static_cast<std::uint16_t>(std::atoi(port));
+  zr00->ntlm_mode = 0;
+  zr00->pxy_http11 = 1;
+  zwsockh_auth_initial();
+  zr::copy(zr00->pxy_user, "QRTDOM/wproxy");
+  zr::copy(zr00->pxy_pass, "wproxypass");
+  user("WUSER01", "wpass01");
+  const std::string log_file = std::string(std::getenv("QRT_AUTH_PROXY_DIR")) + "/ntlm/access.log";
+  const std::size_t start = qrt_test::read_file(log_file).size();
+  EXPECT_EQ(user_mst_get(), -1);
+  const std::string t = whole_trace();
+  EXPECT_NE(t.find("Authorization is NTLM"), std::string::npos) << t;
+  // The second round, on a new connection, is met by a refusal without a
+  // challenge: the authentication error, for each host in turn.
+  EXPECT_NE(t.find("Authenticate HDR not found"), std::string::npos) << t;
+  EXPECT_EQ(zrwork->auth_active, 0);
+  plat::sleep_ms(200);
+  const std::string log = qrt_test::read_file(log_file).substr(start);
+  EXPECT_NE(log.find("/407 POST"), std::string::npos) << log;
+  EXPECT_EQ(log.find("/200 POST"), std::string::npos) << log;
+}
+
 // A proxy that refuses the final NTLM message: after the third challenge the
 // system HTTP client sends one dummy message through the proxy to let the
 // system authenticate. The proxy refuses that one too (Wine's client has no
