@@ -178,6 +178,33 @@ class NetWininet : public qrt_test::AreasTest {
   const ZR_HTTP_CLIENT* previous_ = nullptr;
 };
 
+// The start-up rule both programs run: ZRHTTP_USE installs the system HTTP
+// client; otherwise the tunnel (TLS unless NO_SSL); SOCKS at start-up means a
+// direct connection and the tunnel, never the system client.
+TEST_F(NetWininet, StartUpRuleChoosesTheTransport) {
+  const struct {
+    int zrhttp, ssl, socks;
+    bool startup;
+    ZR_MSG_FN want;
+    int http_use, proxy_use;
+  } cases[] = {
+      {1, 1, 0, true, zrhttp_phmsg, 1, 1},  {0, 1, 0, true, zwsock_phmsg_ssl, 0, 1},
+      {0, 0, 0, true, zwsock_phmsg, 0, 1},  {1, 1, 1, true, zwsock_phmsg_ssl, 0, 0},
+      {1, 0, 1, false, zrhttp_phmsg, 1, 1},
+  };
+  for (const auto& c : cases) {
+    zrconn->zrhttp_use = static_cast<std::uint8_t>(c.zrhttp);
+    zr00->ssl_use = static_cast<std::uint8_t>(c.ssl);
+    zrconn->socks_use = static_cast<std::uint8_t>(c.socks);
+    zr00->proxy_use = 1;
+    zrnet_msg_fn_install(c.startup);
+    EXPECT_EQ(zr00->msg_fn, c.want) << c.zrhttp << c.ssl << c.socks << c.startup;
+    EXPECT_EQ(zrconn->http_use, c.http_use) << c.zrhttp << c.ssl << c.socks << c.startup;
+    EXPECT_EQ(zr00->proxy_use, c.proxy_use) << c.zrhttp << c.ssl << c.socks << c.startup;
+    zrhttp_finish();
+  }
+}
+
 TEST_F(NetWininet, SessionAndConnection) {
   struct Case {
     const char* name;
