@@ -5,14 +5,18 @@
 # keeps open; and with ZRHTTP_USE on, through the system HTTP client (WinINet)
 # and the proxy named in the prefix's Internet settings: the reference server,
 # and squid demanding Basic without stored credentials, where the system's
-# password dialog asks for them at each challenge.
-# usage: checker_proxy.sh BUILD_DIR QRT100_EXE UIDRIVER_EXE REFSERVER SCENARIO
+# password dialog asks for them at each challenge. The launcher's start command
+# with ZRHTTP_USE on goes through the system client as well.
+# usage: checker_proxy.sh BUILD_DIR QRT100_EXE UIDRIVER_EXE REFSERVER SCENARIO QRT000_EXE
 set -euo pipefail
 # shellcheck source=scripts/e2e/lib.sh
 source "$(dirname "$0")/../../scripts/e2e/lib.sh"
-[ $# -eq 5 ] || { echo "usage: $0 BUILD_DIR QRT100_EXE UIDRIVER_EXE REFSERVER SCENARIO" >&2; exit 2; }
+[ $# -eq 6 ] || {
+  echo "usage: $0 BUILD_DIR QRT100_EXE UIDRIVER_EXE REFSERVER SCENARIO QRT000_EXE" >&2
+  exit 2
+}
 e2e_init checker_proxy "$1" "$3"
-qrt100=$2 refserver=$4 scenario=$5
+qrt100=$2 refserver=$4 scenario=$5 qrt000=$6
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=scripts/squid.sh
 source "$root/scripts/squid.sh"
@@ -81,6 +85,21 @@ check "$dir" wininet
 trace=$(trace_of "$dir")
 grep -qF 'HTTP_TEST USE' <<<"$trace" || grep -qF 'zrhttp_initial' <<<"$trace" ||
   e2e_fail "wininet: the system client was not installed: $trace"
+
+# The launcher with ZRHTTP_USE: its start command ("S") checks the user and
+# connects through the system client; with VERSION_UP OFF it then ends.
+dir=$(e2e_new_install)
+e2e_install "$qrt000" "$dir" QRT000.EXE
+e2e_write_zorax_ini "$dir" NO_SSL ON ZRHTTP_USE ON VERSION_UP OFF リトライカウント 01 リトライ間隔 00100
+e2e_checker_account "$dir"
+before=$(grep -c 'mid=0118 ' "$E2E_ARTIFACTS/proxy-server.log" || true)
+e2e_start "$dir" "$dir/QRT000.EXE" S
+e2e_wait_exit "$E2E_PID" 60 || e2e_fail "launcher: it did not end after connecting"
+ltrace=$(e2e_sjis "$dir/DBG_QRT000.LST" | tr -d '\r')
+printf '%s\n' "$ltrace" >"$E2E_ARTIFACTS/launcher-wininet-trace.txt"
+grep -qF 'HTTP_TEST USE' <<<"$ltrace" || e2e_fail "launcher: the system client was not installed: $ltrace"
+after=$(grep -c 'mid=0118 ' "$E2E_ARTIFACTS/proxy-server.log" || true)
+((after > before)) || e2e_fail "launcher: its user check did not reach the server"
 
 # --- ZRHTTP_USE without stored credentials: the system's password dialog ---------
 sqdir=$(mktemp -d /tmp/qrt-e2e-squid.XXXXXX)
