@@ -7,6 +7,7 @@
 #include "text/base64.h"
 #include "text/dates.h"
 #include "text/sjis.h"
+#include "filenames/filenames.h"
 #include "lha/lha.h"
 #include "sdi/sdi.h"
 #include "sdi/view.h"
