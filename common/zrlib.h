@@ -6,6 +6,7 @@
 #include "runtime/zrcommon.h"
 #include "text/base64.h"
 #include "text/dates.h"
+#include "text/formats.h"
 #include "text/sjis.h"
 #include "filenames/filenames.h"
 #include "lha/lha.h"
