@@ -5,6 +5,7 @@
 
 #include "runtime/zrcommon.h"
 #include "text/base64.h"
+#include "text/convert.h"
 #include "text/dates.h"
 #include "text/formats.h"
 #include "text/sjis.h"
