@@ -121,6 +121,21 @@ bool one_of(const char* prg, std::initializer_list<const char*> names) {
   return false;
 }
 
+// A log file in the program's folder below I: the folder is the program name
+// itself for the names of `own`, else its first four characters and `rest`
+// characters from its seventh on (-1: all of them).
+char* program_file(const char* prg, std::initializer_list<const char*> own, int rest,
+                   const char* file) {
+  Path p;
+  p.add("%s\\", I());
+  if (one_of(prg, own)) {
+    p.add("%s", prg);
+  } else {
+    p.add("%.4s%.*s", prg, rest, rest_from_seventh(prg));
+  }
+  return p.add("\\%s", file).done();
+}
+
 // The folders of a kind's document data below D or D2.
 char* document_file(const char* base, int i, const char* tail) {
   return Path().add("%s\\DOCUMENT\\%s%s", base, kd2dir(i), tail).done();
@@ -183,14 +198,7 @@ ZR_API char* _fnmset_ctt_ci(std::int32_t n) {
 ZR_API char* _fnmset_ctti(std::int16_t i) { return document_file(D2(), i, "\\CTTIDX"); }
 
 ZR_API char* _fnmset_dbgdata(const char* prg) {
-  Path p;
-  p.add("%s\\", I());
-  if (one_of(prg, {"NQD000", "NQD100", "NQD100CLI"})) {
-    p.add("%s", prg);
-  } else {
-    p.add("%.4s%s", prg, rest_from_seventh(prg));
-  }
-  return p.add("\\DBGDATA").done();
+  return program_file(prg, {"NQD000", "NQD100", "NQD100CLI"}, -1, "DBGDATA");
 }
 
 ZR_API char* _fnmset_dialog_config() {
@@ -455,14 +463,7 @@ ZR_API char* _fnmset_layout_free(std::int16_t flag) {
 }
 
 ZR_API char* _fnmset_logdata(const char* prg) {
-  Path p;
-  p.add("%s\\", I());
-  if (one_of(prg, {"NQD000", "NQD010", "NQD100"})) {
-    p.add("%s", prg);
-  } else {
-    p.add("%.4s%.4s", prg, rest_from_seventh(prg));
-  }
-  return p.add("\\LOGDATA").done();
+  return program_file(prg, {"NQD000", "NQD010", "NQD100"}, 4, "LOGDATA");
 }
 
 ZR_API char* _fnmset_memo(std::int16_t i, std::int32_t n, std::int32_t m) {

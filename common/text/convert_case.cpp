@@ -88,62 +88,35 @@ ZR_API int _conv_low_upr_pa(char* text) {
 ZR_API int _conv_low_upr_vtx(char* text) { return map_codes(text, zr::fold::small_long); }
 
 ZR_API void _conv_low_upr_utf8(char* text) {
+  // Runs of code points that become a run of full-width katakana; `step` is
+  // how far apart the targets lie.
+  static constexpr struct {
+    unsigned first, last, to, step;
+  } kRuns[] = {
+      {0x30A1, 0x30A9, 0x30A2, 1},  // ァィゥェォ (the odd ones: the small forms)
+      {0x30E3, 0x30E7, 0x30E4, 1},  // ャュョ
+      {0x30C3, 0x30C3, 0x30C4, 1},  // ッ
+      {0xFF67, 0xFF6B, 0x30A2, 2},  // ｧｨｩｪｫ
+      {0xFF71, 0xFF75, 0x30A2, 2},  // ｱｲｳｴｵ
+      {0xFF6C, 0xFF6E, 0x30E4, 2},  // ｬｭｮ
+      {0xFF94, 0xFF96, 0x30E4, 2},  // ﾔﾕﾖ
+      {0xFF6F, 0xFF6F, 0x30C4, 0},  // ｯ
+      {0xFF82, 0xFF82, 0x30C4, 0},  // ﾂ
+  };
+  static constexpr unsigned kDashes[] = {0x2010, 0x2013, 0x2015, 0x30FC, 0x4E00, 0xFF0D, 0xFE63};
   uchar* p = reinterpret_cast<uchar*>(text);
   while (*p) {
     const int n = zr::fold::u8_len(p);
     if (n == 3) {
       unsigned cp = zr::fold::u8_cp3(p);
-      switch (cp) {
-        case 0x2010:
-        case 0x2013:
-        case 0x2015:
-        case 0x30FC:
-        case 0x4E00:
-        case 0xFF0D:
-        case 0xFE63:
-          cp = 0x2500;  // ─
-          break;
-        case 0x30A1:
-        case 0x30A3:
-        case 0x30A5:
-        case 0x30A7:
-        case 0x30A9:  // ァィゥェォ
-        case 0x30E3:
-        case 0x30E5:
-        case 0x30E7:  // ャュョ
-        case 0x30C3:  // ッ
-          cp += 1;
-          break;
-        case 0xFF67:
-        case 0xFF68:
-        case 0xFF69:
-        case 0xFF6A:
-        case 0xFF6B:  // ｧｨｩｪｫ
-          cp = 0x30A2 + 2 * (cp - 0xFF67);
-          break;
-        case 0xFF71:
-        case 0xFF72:
-        case 0xFF73:
-        case 0xFF74:
-        case 0xFF75:  // ｱｲｳｴｵ
-          cp = 0x30A2 + 2 * (cp - 0xFF71);
-          break;
-        case 0xFF6C:
-        case 0xFF6D:
-        case 0xFF6E:  // ｬｭｮ
-          cp = 0x30E4 + 2 * (cp - 0xFF6C);
-          break;
-        case 0xFF94:
-        case 0xFF95:
-        case 0xFF96:  // ﾔﾕﾖ
-          cp = 0x30E4 + 2 * (cp - 0xFF94);
-          break;
-        case 0xFF6F:  // ｯ
-        case 0xFF82:  // ﾂ
-          cp = 0x30C4;
-          break;
-        default:
-          break;
+      for (unsigned d : kDashes)
+        if (cp == d) cp = 0x2500;  // ─
+      for (const auto& r : kRuns) {
+        if (cp < r.first || cp > r.last) continue;
+        // In the small-katakana runs only the small forms (every other code) move.
+        if (r.step == 1 && (cp - r.first) % 2 != 0) continue;
+        cp = r.step == 1 ? cp + 1 : r.to + r.step * (cp - r.first);
+        break;
       }
       zr::fold::u8_put3(cp, p);
     }

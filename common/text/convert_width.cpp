@@ -177,32 +177,17 @@ ZR_API int _conv_han2zen_pa(const char* source, char* target) {
 }
 
 ZR_API int _conv_wc_h2z(std::uint16_t* text) {
+  // The signs whose full-width form is not the plain offset one.
+  static constexpr std::uint16_t kSigns[][2] = {{' ', 0x3000},  {'"', 0x201D}, {'\'', 0x2019},
+                                                {'\\', 0xFFE5}, {'`', 0x2018}, {'~', 0xFFE3}};
   int n = 0;
   for (; text[n]; ++n) {
     const std::uint16_t c = text[n];
-    switch (c) {
-      case ' ':
-        text[n] = 0x3000;
-        break;
-      case '"':
-        text[n] = 0x201D;
-        break;
-      case '\'':
-        text[n] = 0x2019;
-        break;
-      case '\\':
-        text[n] = 0xFFE5;
-        break;
-      case '`':
-        text[n] = 0x2018;
-        break;
-      case '~':
-        text[n] = 0xFFE3;
-        break;
-      default:
-        if (c >= 0x21 && c <= 0x7E) text[n] = static_cast<std::uint16_t>(c + 0xFEE0);
-        break;
-    }
+    if (c < 0x20 || c > 0x7E) continue;
+    std::uint16_t to = static_cast<std::uint16_t>(c + 0xFEE0);
+    for (const auto& s : kSigns)
+      if (s[0] == c) to = s[1];
+    text[n] = to;
   }
   return 2 * n;
 }

@@ -22,6 +22,25 @@ void trace_failure(const char* what, std::uint32_t error) {
   _dbg_print("code_disp msg:%s", text);
 }
 
+// Reads the default value of a key below HKEY_LOCAL_MACHINE; a failure is
+// traced with the key's short name and the system's text for the error, or
+// with missing_text when given and the key or value does not exist.
+bool registry_text(const char* key, const char* what, char* out, std::size_t cap,
+                   const char* missing_text = nullptr) {
+  std::uint32_t error = 0;
+  const plat::MachineRead r = plat::machine_text(key, nullptr, out, cap, &error);
+  if (r == plat::MachineRead::kOk) return true;
+  if (missing_text && error == 2) {
+    _dbg_print("%s", missing_text);
+    return false;
+  }
+  char line[128];
+  ZR_FMT(line, "The registry is not %s (%s)",
+         r == plat::MachineRead::kNotOpened ? "opened" : "read", what);
+  trace_failure(line, error);
+  return false;
+}
+
 bool ends_with_ci(const char* text, std::size_t len, const char* tail) {
   const std::size_t n = std::strlen(tail);
   if (len < n) return false;
@@ -34,18 +53,8 @@ bool ends_with_ci(const char* text, std::size_t len, const char* tail) {
 
 ZR_API int _xls_version_get() {
   char value[256];
-  std::uint32_t error = 0;
-  switch (plat::machine_text("Software\\Classes\\Excel.Application\\CurVer", nullptr, value,
-                             sizeof value, &error)) {
-    case plat::MachineRead::kNotOpened:
-      trace_failure("The registry is not opened (CurVer)", error);
-      return -1;
-    case plat::MachineRead::kNotRead:
-      trace_failure("The registry is not read (CurVer)", error);
-      return -1;
-    case plat::MachineRead::kOk:
-      break;
-  }
+  if (!registry_text("Software\\Classes\\Excel.Application\\CurVer", "CurVer", value, sizeof value))
+    return -1;
   const std::size_t n = std::strlen(value);
   if (n < 2 || !std::isdigit(static_cast<unsigned char>(value[n - 2])) ||
       !std::isdigit(static_cast<unsigned char>(value[n - 1])))
@@ -56,29 +65,13 @@ ZR_API int _xls_version_get() {
 ZR_API void _xls_pass_get(char* output) {
   output[0] = '\0';
   char clsid[256];
-  std::uint32_t error = 0;
-  switch (plat::machine_text("Software\\Classes\\Excel.Application\\CLSID", nullptr, clsid,
-                             sizeof clsid, &error)) {
-    case plat::MachineRead::kNotOpened:
-      trace_failure("The registry is not opened (CLSID)", error);
-      return;
-    case plat::MachineRead::kNotRead:
-      trace_failure("The registry is not read (CLSID)", error);
-      return;
-    case plat::MachineRead::kOk:
-      break;
-  }
+  if (!registry_text("Software\\Classes\\Excel.Application\\CLSID", "CLSID", clsid, sizeof clsid))
+    return;
   char key[400];
   ZR_FMT(key, "Software\\Classes\\CLSID\\%s\\LocalServer32", clsid);
   char server[1024];
-  if (plat::machine_text(key, nullptr, server, sizeof server, &error) != plat::MachineRead::kOk) {
-    if (error == 2) {
-      _dbg_print("レジストリの値が存在しません。");
-    } else {
-      trace_failure("The registry is not read (LocalServer32)", error);
-    }
+  if (!registry_text(key, "LocalServer32", server, sizeof server, "レジストリの値が存在しません。"))
     return;
-  }
   // The command line of the server: its program file ends with ".EXE".
   std::size_t n = std::strlen(server);
   for (std::size_t i = 0; i + 4 <= n; ++i) {

@@ -1,5 +1,6 @@
 // Number grouping, hexadecimal and percent encodings, the job and country
 // tables, the series numbers, the spreadsheet file names and the gaiji fonts.
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -60,6 +61,12 @@ TEST_F(CommaDeathTest, NegativeAndOverLongNumbersEndTheProcess) {
       {
         zr_message_box_handler(qrt_test::box_to_stderr);
         _comma_set_ext(1e27, out);
+      },
+      ::testing::ExitedWithCode(0), "Comma set Error of max lng");
+  EXPECT_EXIT(
+      {
+        zr_message_box_handler(qrt_test::box_to_stderr);
+        _comma_set_ext(HUGE_VAL, out);  // no digits to group at all
       },
       ::testing::ExitedWithCode(0), "Comma set Error of max lng");
 }
@@ -156,6 +163,11 @@ TEST_F(AreasTest, SpreadsheetFileNames) {
   EXPECT_STREQ(name, "C:\\OUT\\LIST.XLS");
   _xls_pas_chg("C:\\OTHER", name);  // it has a folder now
   EXPECT_STREQ(name, "C:\\OUT\\LIST.XLS");
+  // A joined name that would not fit a path is left as it was.
+  const std::string long_name(250, 'N');
+  zr::copy(name, long_name.c_str());
+  _xls_pas_chg("C:\\A_FOLDER", name);
+  EXPECT_EQ(std::string(name), long_name);
   // 表 ends in the byte of a backslash: it is no folder.
   zr::copy(name, "表.XLS");
   _xls_pas_chg("C:\\OUT", name);
