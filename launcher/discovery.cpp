@@ -12,6 +12,7 @@
 #include "net/stream.h"
 #include "net/tunnel.h"
 #include "platform/desktop.h"
+#include "platform/net.h"
 #include "platform/platform.h"
 #include "runtime/zrcommon.h"
 #include "zrlib.h"
@@ -35,13 +36,20 @@ discovery::Ops g_ops = platform_ops();
 std::string inst_file(const char* name) { return std::string(zrenv->inst_dir) + "\\" + name; }
 
 // The entry found goes to the connection's fields and their copies.
-void store(const zrnet::ProxyEntry& e) {
+// Keeps a found proxy, unless its PROXY line would not fit ZORAX.INI.
+bool store(const zrnet::ProxyEntry& e) {
+  if (!zrnet_proxy_line_fits(e.host, e.port)) {
+    _dbg_print("Proxy refused: %.*s:%d does not fit a line of ZORAX.INI", kTraceCut, e.host,
+               e.port);
+    return false;
+  }
   zr::copy(zrconn->pxy_host, e.host);
   zrconn->pxy_port = e.port;
   zr::copy(zr00->http_proxy_host, zrconn->pxy_host);
   zr00->http_proxy_port = zrconn->pxy_port;
   zr00->proxy_use = 1;
   _dbg_print("Proxy used host:%s port:%d", zrconn->pxy_host, zrconn->pxy_port);
+  return true;
 }
 
 // A proxy text of the HTTP service: a host without a port is on port 80.
@@ -52,8 +60,7 @@ bool store_text(const std::string& text) {
     zrnet::trace_refused("lpszProxy", r, text.c_str());
     return false;
   }
-  store(e);
-  return true;
+  return store(e);
 }
 
 // A whole file of at most kDownloadMax bytes; false when it cannot be read.
@@ -107,6 +114,14 @@ bool download(const char* url, const char* file) {
   zrnet::ConfigAddress a;
   if (!zrnet::config_address(url, "download", &a)) return false;
   const char* server = a.server;
+  // A script host that does not resolve (a company's name used away from its
+  // network) is a quiet failure: the discovery goes on with the next step
+  // rather than showing the socket layer's message box.
+  std::uint32_t addr = 0;
+  if (!plat::ipv4_parse(server, &addr) && !plat::resolve_ipv4(server, &addr)) {
+    _dbg_print("download : %s does not resolve", server);
+    return false;
+  }
   const int hsock = zwsock_open(a.port, server);
   if (!hsock) {
     _dbg_print("download : no connection to %s:%d", server, a.port);
@@ -209,7 +224,16 @@ bool exec_script(const char* url) {
     return false;
   }
   _dbg_print("Proxy is: %.*s(%d)", kTraceCut, answer, static_cast<int>(len));
-  zr::copy(zr01->mes_work2, answer);
+  // The answer is kept in a buffer of 512 bytes. A longer one keeps its whole
+  // entries only: an entry cut in its middle would name another host or port.
+  std::string_view kept(answer);
+  if (kept.size() >= sizeof zr01->mes_work2) {
+    const std::size_t last = kept.substr(0, sizeof zr01->mes_work2 - 1).rfind(';');
+    kept = last == std::string_view::npos ? std::string_view() : kept.substr(0, last);
+    _dbg_print("exec_script : the answer of %u bytes is kept up to its last whole entry (%u bytes)",
+               static_cast<unsigned>(std::strlen(answer)), static_cast<unsigned>(kept.size()));
+  }
+  zr::copy(zr01->mes_work2, std::string(kept).c_str());
 
   if (!g_ops.deinit(host)) {
     _mes_box("InternetDeInitializeAutoProxyDll Error", plat::kMbOk);
@@ -263,8 +287,7 @@ bool auto_config_set(const char* url) {
     if (found) zrnet::trace_refused("auto_config_set : PROXY", r, zr01->mes_work2);
     return false;
   }
-  store(e);
-  return true;
+  return store(e);
 }
 
 int proxy_use_check() {

@@ -78,6 +78,13 @@ bool store(const Form& f) {
     _mes_box("ユーザ名とパスワードが長すぎます。", plat::kMbOk);
     return false;
   }
+  // ZORAX.INI holds the proxy in one line of 79 bytes; a longer one could not
+  // be written, and the proxy would be lost while PROXY_USE stays on.
+  const std::string proxy_host = cut(f.host, kHostMax);
+  if (!proxy_host.empty() && !zrnet_proxy_line_fits(proxy_host.c_str(), port_of(f.port))) {
+    _mes_box("プロキシサーバー名が長すぎます。", plat::kMbOk);
+    return false;
+  }
   zr00->proxy_use = f.proxy_use;
   zr00->pxy_http11 = f.http11;
   zr00->ntlm_mode = f.ntlm_mode;
@@ -91,9 +98,8 @@ bool store(const Form& f) {
   zr00->nohost_hdr = f.no_host;
   zr00->ssl_use = f.no_ssl ? 0 : 1;
 
-  const std::string host = cut(f.host, kHostMax);
-  if (!host.empty()) {
-    zr::copy(zrconn->pxy_host, host.c_str());
+  if (!proxy_host.empty()) {
+    zr::copy(zrconn->pxy_host, proxy_host.c_str());
     zrconn->pxy_port = port_of(f.port);
     zr::copy(zr00->http_proxy_host, zrconn->pxy_host);
     zr00->http_proxy_port = zrconn->pxy_port;

@@ -48,6 +48,7 @@ bool converse(const char* package, const char* data, const char* user, const cha
   if (t_first_round) {
     std::string domain, name;
     const bool explicit_id = (user && *user) || (pass && *pass);
+    if (!user) user = "";  // a password without a user name
     if (explicit_id) {
       const char* sep = std::strpbrk(user, "/\\");
       if (sep) {

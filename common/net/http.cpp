@@ -132,44 +132,16 @@ void answer_status_check(int m) {
 
 namespace {
 
-// The spellings of each scheme as they follow the challenge header's name.
-constexpr const char* kSpellings[4][2] = {
-    {nullptr, nullptr}, {" Basic", " BASIC"}, {" NTLM", " Ntlm"}, {" Negotiate", " NEGOTIATE"}};
-constexpr const char* kSchemeNames[4] = {nullptr, "Basic", "NTLM", "Negotiate"};
-// The longest remainder of a challenge line after its scheme.
-constexpr std::size_t kChallengeRestMax = 1023;
+constexpr const char* kSchemeNames[kSchemeCount] = {nullptr, "Basic", "NTLM", "Negotiate"};
 
-const char* challenge_header(int status) {
-  return status == 401 ? "WWW-Authenticate:" : "Proxy-Authenticate:";
-}
-
-// The challenge data of the scheme: the first word after it on its line.
-// False when the line's remainder is longer than a challenge may be.
+// The challenge data of the scheme; false (with a trace line) when the line's
+// remainder is longer than a challenge may be.
 bool challenge_data(const char* hdr, int status, int scheme, std::string* data) {
-  data->clear();
-  const char* name = challenge_header(status);
-  const std::size_t nlen = std::strlen(name);
-  for (const char* p = std::strstr(hdr, name); p; p = std::strstr(p + 1, name)) {
-    const char* s = p + nlen;
-    for (const char* spelling : kSpellings[scheme]) {
-      const std::size_t slen = std::strlen(spelling);
-      if (std::strncmp(s, spelling, slen) != 0) continue;
-      const char* rest = s + slen;
-      const std::size_t rest_len = std::strcspn(rest, "\r\n");
-      if (rest_len > kChallengeRestMax) {
-        _dbg_print("challenge line of %u bytes after its scheme refused",
-                   static_cast<unsigned>(rest_len));
-        return false;
-      }
-      std::size_t at = 0;
-      while (at < rest_len && rest[at] == ' ') ++at;
-      std::size_t end = at;
-      while (end < rest_len && rest[end] != ' ') ++end;
-      data->assign(rest + at, end - at);
-      return true;
-    }
-  }
-  return true;
+  std::size_t rest_len = 0;
+  if (zrnet::challenge_data(hdr, status, scheme, data, &rest_len)) return true;
+  _dbg_print("challenge line of %u bytes after its scheme refused",
+             static_cast<unsigned>(rest_len));
+  return false;
 }
 
 }  // namespace
@@ -177,10 +149,12 @@ bool challenge_data(const char* hdr, int status, int scheme, std::string* data) 
 Challenge make_auth_line(const char* hdr, int status, const char** why, std::string* line) {
   *why = nullptr;
   line->clear();
-  if (status == 401 && !zr00->proxy_use) {
-    // The stored credentials are the proxy's: without a proxy a server's
-    // challenge would only collect them.
-    _dbg_print("server challenge (401) without a proxy: the proxy's credentials are not sent");
+  if (!zr00->proxy_use) {
+    // The stored credentials are the proxy's: without a proxy every challenge
+    // (401, or a 407 no proxy of ours can have sent) comes from the server
+    // side and would only collect them.
+    _dbg_print("server challenge (%d) without a proxy: the proxy's credentials are not sent",
+               status);
     return Challenge::kCannot;
   }
   int scheme = auth_scheme(hdr, status);
@@ -350,44 +324,6 @@ void note_keep_alive(const char* hdr, int status) {
   if (zr00->connect_cls) zrwork->keep_alive = 0;
 }
 
-int status_code(const char* hdr) {
-  if (std::strncmp(hdr, "HTTP/", 5) != 0) return -1;
-  const char* p = std::strchr(hdr, ' ');
-  if (!p) return 0;
-  while (*p == ' ') ++p;
-  int code = 0;
-  for (int k = 0; k < 3 && p[k] >= '0' && p[k] <= '9'; ++k) code = code * 10 + (p[k] - '0');
-  return code;
-}
-
-long content_length(const char* hdr) {
-  // Only a header line whose name is one of the three spellings counts, not a
-  // longer name that contains it ("X-Content-Length") nor a text inside a value.
-  for (const char* line = hdr; *line;) {
-    for (const char* name : {"Content-Length", "content-length", "Content-length"}) {
-      const std::size_t nlen = std::strlen(name);
-      if (std::strncmp(line, name, nlen) != 0) continue;
-      const char* p = line + nlen;
-      while (*p == ' ') ++p;
-      if (*p != ':') continue;
-      ++p;
-      while (*p == ' ') ++p;
-      long v = 0;
-      bool any = false;
-      for (; *p >= '0' && *p <= '9'; ++p) {
-        any = true;
-        if (v > 0x7FFFFFFFL / 10) return -1;  // no sensible length
-        v = v * 10 + (*p - '0');
-      }
-      return any ? v : -1;
-    }
-    const char* eol = std::strchr(line, '\n');
-    if (!eol) break;
-    line = eol + 1;
-  }
-  return -1;
-}
-
 void save_error_page(const char* base, const char* body, std::size_t len) {
   char from[300], to[300];
   ZR_FMT(to, "%s_ERR.05", base);
@@ -404,16 +340,8 @@ void save_error_page(const char* base, const char* body, std::size_t len) {
 }
 
 int auth_scheme(const char* hdr, int status) {
-  const char* name = challenge_header(status);
-  const std::size_t nlen = std::strlen(name);
-  bool offered[4] = {};
-  for (const char* p = std::strstr(hdr, name); p; p = std::strstr(p + 1, name)) {
-    const char* s = p + nlen;
-    for (int scheme = 1; scheme <= 3; ++scheme) {
-      for (const char* spelling : kSpellings[scheme])
-        if (!std::strncmp(s, spelling, std::strlen(spelling))) offered[scheme] = true;
-    }
-  }
+  bool offered[kSchemeCount];
+  offered_schemes(hdr, status, offered);
   const bool ntlm = offered[2], nego = offered[3];
   // Where the system holds no conversations, Basic is the one that can work.
   if ((ntlm || nego) && (!offered[1] || auth_conversations())) {

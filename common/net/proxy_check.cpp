@@ -70,11 +70,14 @@ constexpr int kInterimMax = 16;
 // Texts from outside are cut to this many bytes in a trace line.
 constexpr int kTraceCut = 128;
 
-void store(const zrnet::ProxyEntry& e) {
+// The library's detection keeps the proxy for the transport only (it writes
+// no settings file), so every parsed entry is kept.
+bool store(const zrnet::ProxyEntry& e) {
   zr::copy(zr00->http_proxy_host, e.host);
   zr00->http_proxy_port = e.port;
   zr00->proxy_use = 1;
   _dbg_print("Proxy used host:%s port:%d", zr00->http_proxy_host, zr00->http_proxy_port);
+  return true;
 }
 
 // One receive with the step's wait: the bytes received, 0 when the peer
@@ -259,7 +262,10 @@ int settings_proxy_check(const SettingsSteps& steps) {
     zr00->proxy_use = 0;
     return 0;
   }
-  steps.store(entry);
+  if (!steps.store(entry)) {
+    zr00->proxy_use = 0;
+    return 0;
+  }
   return 1;
 }
 

@@ -71,13 +71,13 @@ void trace_refused(const char* what, ProxyParse r, const char* text);
 
 // The registry steps of a detection: the AutoConfigURL value handed to
 // auto_config (true: it found and stored a proxy), then ProxyEnable and
-// ProxyServer. An entry found there goes to store; a ProxyServer naming only a
-// SOCKS proxy calls socks. proxy_use of zr00 is 0 on every path without a
-// proxy. 1 when a proxy was stored, else 0. With verbose the ProxyServer
+// ProxyServer. An entry found there goes to store (false: it was not kept); a
+// ProxyServer naming only a SOCKS proxy calls socks. proxy_use of zr00 is 0 on
+// every path without a proxy. 1 when a proxy was stored, else 0. With verbose the ProxyServer
 // value and the SOCKS case are traced too.
 struct SettingsSteps {
   bool (*auto_config)(const char* url);
-  void (*store)(const ProxyEntry& e);
+  bool (*store)(const ProxyEntry& e);
   void (*socks)();
   bool verbose = false;
 };

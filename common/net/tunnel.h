@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "net/header_parse.h"
 #include "net/stream.h"
 #include "runtime/areas.h"
 
@@ -78,12 +79,6 @@ void retry_patch(char* text, int attempt);
 // Notes in keep_alive whether the proxy offered to keep the connection open
 // with its 407 answer (never after a 401, nor with CONNECT_CLS on).
 void note_keep_alive(const char* hdr, int status);
-// The status code of an answer header ("HTTP/1.1 503 ..."); -1 when the text
-// does not begin with "HTTP/".
-int status_code(const char* hdr);
-// The Content-Length of an answer header (any of its three spellings, as the
-// name of a header line), or -1.
-long content_length(const char* hdr);
 // Moves "%s_ERR" and its numbered predecessors one place up (dropping ".05") and
 // writes body as the new "%s_ERR".
 void save_error_page(const char* base, const char* body, std::size_t len);

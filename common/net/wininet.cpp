@@ -333,6 +333,9 @@ int zrhttp_phmsg_ntlm() {
   PHMSG* previous = zrwork->p_msg;
   const std::int32_t previous_cap = zrwork->p_msg_cap;
   const std::int32_t previous_mlng = zrwork->mlng;
+  // Building the dummy's request replaces the header copy; the tunnel that
+  // handed over answers its next challenge from that copy, so it is kept.
+  std::string previous_header = zrwork->hdr_copy;
   auto* dummy = static_cast<PHMSG*>(std::calloc(1, kDummyRecordBytes));
   if (!dummy) {
     _dbg_print("zrhttp_phmsg_ntlm: no record");
@@ -351,5 +354,6 @@ int zrhttp_phmsg_ntlm() {
   zrwork->p_msg = previous;
   zrwork->p_msg_cap = previous_cap;
   zrwork->mlng = previous_mlng;
+  zr::copy(zrwork->hdr_copy, previous_header.c_str());
   return result;
 }

@@ -337,6 +337,12 @@ ZR_API int zrnet_ini_read() {
   return 0;
 }
 
+bool zrnet_proxy_line_fits(const char* host, int port) {
+  char proxy[160];
+  const int n = ZR_FMT(proxy, "%-20s%s:%d", "PROXY", host, port);
+  return n >= 0 && n < kLineCap;
+}
+
 ZR_API int zrnet_ini_write() {
   zr::copy(zrwork->rtn_nm, "zrnet_ini_write");
   IniText f;
@@ -363,14 +369,13 @@ ZR_API int zrnet_ini_write() {
   f.on_off("PROXY_USE", zr00->proxy_use);
   if (zrconn->pxy_host[0]) {
     // The reader stops the program on a line of 80 bytes or more, so a proxy
-    // line that long is left out rather than making the file unreadable.
-    char proxy[128];
-    int n = ZR_FMT(proxy, "%-20s%s:%d", "PROXY", zrconn->pxy_host, zrconn->pxy_port);
-    if (n >= 0 && n < kLineCap)
-      f.line("%s", proxy);
+    // line that long is left out rather than making the file unreadable (the
+    // discovery and the network dialog refuse such a proxy before it is kept).
+    if (zrnet_proxy_line_fits(zrconn->pxy_host, zrconn->pxy_port))
+      f.line("%-20s%s:%d", "PROXY", zrconn->pxy_host, zrconn->pxy_port);
     else
-      _dbg_print("ZORAX.INI: proxy line longer than %d bytes, not written: %s", kLineCap - 1,
-                 proxy);
+      _dbg_print("ZORAX.INI: proxy line longer than %d bytes, not written: %.*s:%d", kLineCap - 1,
+                 64, zrconn->pxy_host, zrconn->pxy_port);
   }
   if (zrconn->pxy_keep) f.line("%-20s%d", "プロキシ切断防止", zrconn->pxy_keep);
   f.line("%-20s%02d", "リトライカウント", zr00->retry_count);

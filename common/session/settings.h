@@ -14,6 +14,9 @@ ZR_API int zrnet_ini_read();
 // Writes USER\ZORAX.INI from the fields as a whole (replacing the previous file
 // only after a complete write). 0; a failed write ends the process.
 ZR_API int zrnet_ini_write();
+// Whether the PROXY line of host and port fits a line of ZORAX.INI (79
+// bytes): a longer one could not be read back, so it is never written.
+bool zrnet_proxy_line_fits(const char* host, int port);
 // Reads USER\PROXY.FIL into the proxy user name and password. 0 always.
 ZR_API int proxy_fil_read();
 // Writes USER\PROXY.FIL: the Base64 text of user, ":" and password (no line

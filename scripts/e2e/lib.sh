@@ -91,13 +91,15 @@ e2e_start_xvfb() {
   e2e_log "Xvfb pid $E2E_XVFB_PID on display $DISPLAY"
 }
 
-# The Wine environment of the end-to-end tests: one prefix in the build folder,
-# created once and reused; one test at a time uses it (a lock held until cleanup),
-# because each test ends with stopping the prefix's Wine server.
+# The Wine environment of the end-to-end tests: one prefix in the build folder
+# (E2E_PREFIX_NAME names another one for a suite of its own), created once and
+# reused; one test at a time uses it (a lock held until cleanup), because each
+# test ends with stopping the prefix's Wine server.
 e2e_wine_env() {
-  qrt_wine_env "$E2E_BUILD/wineprefix-e2e"
+  local name=${E2E_PREFIX_NAME:-wineprefix-e2e}
+  qrt_wine_env "$E2E_BUILD/$name"
   mkdir -p "$WINEPREFIX"
-  exec {E2E_LOCK_FD}>"$E2E_BUILD/wineprefix-e2e.lock"
+  exec {E2E_LOCK_FD}>"$E2E_BUILD/$name.lock"
   flock -w 600 "$E2E_LOCK_FD" || e2e_fail "the Wine prefix stays locked"
   E2E_PREFIX=$WINEPREFIX
   # A server left over by an interrupted run would keep another code page or display.
@@ -112,6 +114,20 @@ e2e_wine_env() {
       >/dev/null 2>&1 || e2e_fail "cannot configure the Wine prefix"
     touch "$WINEPREFIX/.qrt-e2e-ready"
   fi
+}
+
+# e2e_visual_styles: turns on the desktop's visual styles in the prefix (Wine's
+# "light" theme, which wineboot puts in C:\windows\resources\themes), so that
+# programs with a common-controls 6 manifest draw themed controls.
+e2e_visual_styles() {
+  local key='HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' v
+  [ -f "$WINEPREFIX/drive_c/windows/resources/themes/light/light.msstyles" ] ||
+    e2e_fail "no light.msstyles in the prefix"
+  for v in 'ThemeActive=1' 'DllName=C:\windows\resources\themes\light\light.msstyles' \
+    'ColorName=Blue' 'SizeName=NormalSize'; do
+    e2e_bounded 60 "$QRT_WINE" reg add "$key" /v "${v%%=*}" /d "${v#*=}" /f >/dev/null 2>&1 ||
+      e2e_fail "cannot turn the visual styles on"
+  done
 }
 
 # Prints the path of a new, empty install folder below the test's temporary folder.
@@ -277,17 +293,8 @@ e2e_write_zorax_ini() {
   shift
   (($# % 2 == 0)) || e2e_fail "e2e_write_zorax_ini: a key without a value: $*"
   mkdir -p "$dir/USER"
-  {
-    echo '//// ZORAX環境設定ファイル Version : 1.20 ////'
-    echo '[Host]'
-    e2e_zorax_line ホスト名 "${E2E_ZORAX_HOST:-127.0.0.1}"
-    e2e_zorax_line オブジェクト名 /QRT/QRTSRV.EXE
-    echo '[Config]'
-    while (($#)); do
-      e2e_zorax_line "$1" "$2"
-      shift 2
-    done
-  } | e2e_write_sjis "$dir/USER/ZORAX.INI"
+  "$(dirname "${BASH_SOURCE[0]}")/../zorax-ini" "$dir/USER/ZORAX.INI" \
+    "${E2E_ZORAX_HOST:-127.0.0.1}" /QRT/QRTSRV.EXE "$@"
 }
 
 # e2e_checker_account DIR: the account DEMO01 (USER\UID_QRT.FIL) and options
@@ -308,15 +315,6 @@ e2e_wait_run_sts() {
     sleep 0.25
   done
   return 1
-}
-
-# e2e_zorax_line KEY VALUE: one setting of ZORAX.INI. The programs read a value
-# from byte 20 of its Shift-JIS line, so the key is padded with spaces to 20
-# bytes (a Japanese character takes two).
-e2e_zorax_line() {
-  local width
-  width=$(printf '%s' "$1" | iconv -f UTF-8 -t CP932 | wc -c)
-  printf '%s%*s%s\n' "$1" $((width < 20 ? 20 - width : 1)) '' "$2"
 }
 
 # The cleanup trap: stop the reference server, take a screenshot of the screen

@@ -53,8 +53,9 @@ targets=(ini calendar)
 
 build() {
   transcode
-  # The subsystems the store stands on, with the native platform layer (the
-  # runtime builds the constants tables of the naming subsystem).
+  # The subsystems the store stands on, with the native platform layer and the
+  # platform code both systems share (the runtime builds the constants tables
+  # of the naming subsystem).
   local objs=() f obj
   while IFS= read -r f; do
     obj="$out/obj/$(echo "${f#$src/}" | tr '/' '_').o"
@@ -62,7 +63,10 @@ build() {
       "$cxx" "${lib_flags[@]}" -c "$f" -o "$obj"
     fi
     objs+=("$obj")
-  done < <(find "$src/common"/{runtime,platform/posix,text,naming,sdi} -name '*.cpp' | sort)
+  done < <({
+    find "$src/common"/{runtime,platform/posix,text,naming,sdi} -name '*.cpp'
+    find "$src/common/platform" -maxdepth 1 -name '*.cpp'
+  } | sort)
   for t in "${targets[@]}"; do
     "$cxx" "${exe_flags[@]}" "$src/tests/fuzz/$t/${t}_fuzz.cpp" "${objs[@]}" \
       -lssl -lcrypto -lpthread -lrt -o "$out/${t}_fuzz"

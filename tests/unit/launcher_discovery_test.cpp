@@ -259,6 +259,15 @@ TEST_F(Discovery, FailedDownloadKeepsThePreviousScriptOutOfTheHost) {
   EXPECT_EQ(host.loads, host.unloads);
 }
 
+// A script host whose name does not resolve is a quiet failure (no box of the
+// socket layer): the discovery goes on with its next step.
+TEST_F(Discovery, UnresolvableScriptHostShowsNoBox) {
+  EXPECT_FALSE(discovery::exec_script("http://wpad.no-such-host.invalid/wpad.dat"));
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_TRUE(host.scripts.empty());
+  EXPECT_THAT(trace(), Contains(HasSubstr("does not resolve")));
+}
+
 TEST_F(Discovery, ScriptHostFailuresAreReported) {
   struct Case {
     const char* name;
@@ -300,11 +309,24 @@ TEST_F(Discovery, ScriptHostFailuresAreReported) {
 }
 
 // A long answer is cut to the work buffer it is kept in.
-TEST_F(Discovery, LongScriptAnswerIsCutToItsBuffer) {
-  LoopbackPeer peer({qrt_test::http_page(200, "text/plain", kScript)});
-  host.answer = "PROXY p:1; " + std::string(1000, 'x');
-  EXPECT_TRUE(discovery::exec_script(url_of(peer, "/a.pac").c_str()));
-  EXPECT_EQ(std::string(zr01->mes_work2), host.answer.substr(0, sizeof zr01->mes_work2 - 1));
+// A long answer keeps its whole entries only; an entry across the buffer's end
+// would otherwise be stored with a shortened host or port.
+TEST_F(Discovery, LongScriptAnswerKeepsItsWholeEntries) {
+  const struct {
+    std::string answer;
+    std::string kept;
+  } cases[] = {
+      {"PROXY p:1; " + std::string(1000, 'x'), "PROXY p:1"},
+      {std::string(490, ' ') + "PROXY a:1; PROXY bbbb:8080", std::string(490, ' ') + "PROXY a:1"},
+      {"PROXY " + std::string(600, 'h') + ":80", ""},
+  };
+  for (const auto& c : cases) {
+    LoopbackPeer peer({qrt_test::http_page(200, "text/plain", kScript)});
+    host.answer = c.answer;
+    EXPECT_TRUE(discovery::exec_script(url_of(peer, "/a.pac").c_str()));
+    EXPECT_EQ(std::string(zr01->mes_work2), c.kept);
+  }
+  EXPECT_THAT(trace(), testing::Contains(HasSubstr("kept up to its last whole entry")));
 }
 
 TEST_F(Discovery, HttpServiceProcedure) {
@@ -411,6 +433,16 @@ TEST_F(Discovery, HttpServiceProcedure) {
        1,
        0,
        "lpszProxy host refused (longer than 63 characters)"},
+      {"line too long for ZORAX.INI",
+       true,
+       {false, "", std::string(55, 'h') + ":8080", ""},
+       {},
+       "",
+       0,
+       "old",
+       1,
+       0,
+       "does not fit a line of ZORAX.INI"},
   };
   for (const Case& c : cases) {
     service.config_ok = c.config_ok;

@@ -167,4 +167,24 @@ TEST_F(LauncherNetworkTest, CredentialsTooLongForTheFileChangeNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "USER" / "PROXY.FIL"));
 }
 
+// ZORAX.INI keeps the proxy in one line of 79 bytes: a host and port that
+// would make it longer are refused before anything changes; 79 bytes fit.
+TEST_F(LauncherNetworkTest, ProxyTooLongForItsLineChangesNothing) {
+  network::Form f = network::on_open();
+  f.proxy_use = true;
+  f.host = std::string(54, 'h');
+  f.port = "8080";  // 20 + 54 + 1 + 4 = 79 bytes
+  ASSERT_TRUE(network::store(f));
+  EXPECT_EQ(std::string(zrconn->pxy_host), f.host);
+  boxes.boxes.clear();
+
+  f.host = std::string(55, 'h');
+  f.ntlm_mode = true;
+  EXPECT_FALSE(network::store(f));
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, "プロキシサーバー名が長すぎます。");
+  EXPECT_EQ(std::string(zrconn->pxy_host), std::string(54, 'h'));
+  EXPECT_EQ(zr00->ntlm_mode, 0);
+}
+
 }  // namespace

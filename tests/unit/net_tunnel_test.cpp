@@ -463,6 +463,31 @@ TEST_F(NetTunnel, RefusedCredentialsAreNotSentForever) {
   EXPECT_EQ(peer.requests().size(), 2u);
 }
 
+// Without a configured proxy every challenge comes from the server side: the
+// proxy's stored credentials are not sent to it, whatever the status says.
+TEST_F(NetTunnel, ChallengesWithoutAProxyAreNotAnsweredWithItsCredentials) {
+  zr::copy(zr00->pxy_user, "proxyuser");
+  zr::copy(zr00->pxy_pass, "proxypass");
+  for (const int status : {401, 407}) {
+    zr00->proxy_use = 0;
+    const std::string hdr = std::string("HTTP/1.1 ") + std::to_string(status) + " Auth\r\n" +
+                            (status == 401 ? "WWW-Authenticate" : "Proxy-Authenticate") +
+                            ": Basic realm=\"x\"\r\n";
+    const char* why = nullptr;
+    std::string line;
+    EXPECT_EQ(zrnet::make_auth_line(hdr.c_str(), status, &why, &line), zrnet::Challenge::kCannot)
+        << status;
+    EXPECT_TRUE(line.empty()) << status;
+    EXPECT_THAT(all_trace(),
+                HasSubstr("server challenge (" + std::to_string(status) + ") without a proxy"));
+    // Through a proxy the same challenge is answered.
+    zr00->proxy_use = 1;
+    EXPECT_EQ(zrnet::make_auth_line(hdr.c_str(), status, &why, &line), zrnet::Challenge::kAnswered)
+        << status;
+    EXPECT_THAT(line, HasSubstr("Basic cHJveHl1c2VyOnByb3h5cGFzcw==")) << status;
+  }
+}
+
 TEST_F(NetAuth, ChallengeOfferingOnlyPackagesTheSystemLacksFails) {
   FakePackage::refuse_begin = true;
   LoopbackPeer peer(
@@ -519,21 +544,22 @@ TEST_F(NetAuth, IdentitiesFromTheStoredUser) {
       {"bob", "pw", std::string("NTLM ") + computer + " bob pw"},
       {"", "", "NTLM -"},  // the logged-on user's identity
       {"CORP\\", "pw", ""},
+      {nullptr, "pw", std::string("NTLM ") + computer + "  pw"},  // a password alone
   };
   for (const auto& c : cases) {
     FakePackage::reset();
     zrwork->auth_active = 0;
-    zr::copy(zr00->pxy_user, c.user);
+    zr::copy(zr00->pxy_user, c.user ? c.user : "");
     zr::copy(zr00->pxy_pass, c.pass);
     char line[256];
     int cont = 0;
     const int rc =
         zwsockh_auth_header_make(407, "NTLM", line, sizeof line, "", c.user, c.pass, &cont);
     if (c.begun.empty()) {
-      EXPECT_EQ(rc, 1) << c.user;
-      EXPECT_TRUE(FakePackage::begun.empty()) << c.user;
+      EXPECT_EQ(rc, 1) << c.begun;
+      EXPECT_TRUE(FakePackage::begun.empty()) << c.begun;
     } else {
-      EXPECT_EQ(rc, 0) << c.user;
+      EXPECT_EQ(rc, 0) << c.begun;
       EXPECT_STREQ(line, "Proxy-Authorization: NTLM TkVHTw==\r\n");
       EXPECT_EQ(cont, 1);
       EXPECT_THAT(FakePackage::begun, ::testing::ElementsAre(c.begun));

@@ -1,14 +1,19 @@
 #!/usr/bin/env python3
 """Writes the launcher's three icons: the program (a gazette page), the SDI
 checker (the page with a magnifier) and the start-up shortcut (the page with a
-clock). Each file holds a 32 x 32 and a 16 x 16 picture of 32-bit colour with
-its transparency mask.
+clock); and the checker's own icon (the page with a magnifier). Each file holds
+the sizes the shell asks for: 16, 32 and 48 pixels as 32-bit colour with their
+transparency mask, and 256 pixels as a PNG image, as Windows keeps its large
+icons.
 
-usage: make_icons.py OUT_DIR
+usage: make_icons.py LAUNCHER_DIR CHECKER_DIR
 """
 import os
 import struct
 import sys
+import zlib
+
+SIZES = (256, 48, 32, 16)
 
 PAPER = (255, 255, 255)
 EDGE = (40, 40, 40)
@@ -97,22 +102,41 @@ def image(px):
     return header + bytes(colour) + bytes(mask)
 
 
+def png(px):
+    """One icon image as a PNG file: 8-bit RGBA, no interlace."""
+    size = len(px)
+    raw = bytearray()
+    for row in px:
+        raw.append(0)  # no filter
+        for p in row:
+            raw += b'\0\0\0\0' if p is None else bytes((p[0], p[1], p[2], 255))
+
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff))
+
+    return (b'\x89PNG\r\n\x1a\n' +
+            chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
+
+
 def icon(draw):
-    images = [image(draw(32)), image(draw(16))]
+    images = [png(draw(size)) if size >= 256 else image(draw(size)) for size in SIZES]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for size, data in zip((32, 16), images):
-        out += struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(data), offset)
+    for size, data in zip(SIZES, images):
+        side = 0 if size >= 256 else size  # 0 stands for 256
+        out += struct.pack('<BBBBHHII', side, side, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
     return out + b''.join(images)
 
 
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) != 3:
         sys.exit(__doc__)
-    for name, draw in (('qrt000.ico', program), ('qrt000_sdi.ico', checker),
-                       ('qrt000_startup.ico', startup)):
-        with open(os.path.join(sys.argv[1], name), 'wb') as f:
+    for folder, name, draw in ((1, 'qrt000.ico', program), (1, 'qrt000_sdi.ico', checker),
+                               (1, 'qrt000_startup.ico', startup), (2, 'qrt100.ico', checker)):
+        with open(os.path.join(sys.argv[folder], name), 'wb') as f:
             f.write(icon(draw))
 
 

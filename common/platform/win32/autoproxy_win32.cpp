@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -27,9 +28,40 @@ BOOL WINAPI helper_in_net(LPSTR address, LPSTR network, LPSTR mask) {
   return plat::is_in_net(address, network, mask) ? TRUE : FALSE;
 }
 
-const AutoProxyHelperVtbl kHelperTable = {helper_is_resolvable, helper_ip_address, helper_resolve,
-                                          helper_in_net};
-AutoProxyHelperFunctions g_helpers = {&kHelperTable};
+// The script host's later versions call the IPv6-era helpers that follow the
+// four of the older header (dnsResolveEx, isInNetEx, sortIpAddressList ...):
+// the table holds all nine entries, so that such a script never calls through
+// memory past its end. The "Ex" forms answer with the IPv4 helpers; a prefix
+// test is never a match; a list is kept in its order.
+BOOL WINAPI helper_in_net_ex(LPSTR, LPSTR) { return FALSE; }
+DWORD WINAPI helper_sort_list(LPSTR list, LPSTR out, LPDWORD len) {
+  const std::size_t n = std::strlen(list);
+  if (!out || !len || *len <= n) {
+    if (len) *len = static_cast<DWORD>(n + 1);
+    return ERROR_INSUFFICIENT_BUFFER;
+  }
+  std::memcpy(out, list, n + 1);
+  *len = static_cast<DWORD>(n + 1);
+  return ERROR_SUCCESS;
+}
+
+struct HelperTable {
+  BOOL(WINAPI* is_resolvable)(LPSTR);
+  DWORD(WINAPI* ip_address)(LPSTR, LPDWORD);
+  DWORD(WINAPI* resolve)(LPSTR, LPSTR, LPDWORD);
+  BOOL(WINAPI* in_net)(LPSTR, LPSTR, LPSTR);
+  BOOL(WINAPI* is_resolvable_ex)(LPSTR);
+  DWORD(WINAPI* ip_address_ex)(LPSTR, LPDWORD);
+  DWORD(WINAPI* resolve_ex)(LPSTR, LPSTR, LPDWORD);
+  BOOL(WINAPI* in_net_ex)(LPSTR, LPSTR);
+  DWORD(WINAPI* sort_list)(LPSTR, LPSTR, LPDWORD);
+};
+static_assert(offsetof(HelperTable, in_net) == offsetof(AutoProxyHelperVtbl, IsInNet));
+
+const HelperTable kHelperTable = {helper_is_resolvable, helper_ip_address,    helper_resolve,
+                                  helper_in_net,        helper_is_resolvable, helper_ip_address,
+                                  helper_resolve,       helper_in_net_ex,     helper_sort_list};
+AutoProxyHelperFunctions g_helpers = {reinterpret_cast<const AutoProxyHelperVtbl*>(&kHelperTable)};
 
 }  // namespace
 
