@@ -14,6 +14,9 @@ namespace {
 
 using qrt_test::AreasTest;
 
+// The conversions that read or write the common areas (the trace, zrcnst, zr00).
+class ConvertText : public AreasTest {};
+
 std::string conv(int (*fn)(const char*, char*), const std::string& in) {
   std::string out(4 * in.size() + 8, '#');
   const int n = fn(in.c_str(), out.data());
@@ -34,7 +37,7 @@ struct Case {
 
 // ---- half width to full width --------------------------------------------------------
 
-TEST_F(AreasTest, HalfToFullWidthWithTheLookAlikeFolding) {
+TEST_F(ConvertText, HalfToFullWidthWithTheLookAlikeFolding) {
   const Case htx[] = {
       {"ｶﾞﾗｽ", "ガラス"},  // the half-width mark becomes ゛ and is combined
       {"工力", "エカ"},
@@ -63,7 +66,7 @@ TEST_F(AreasTest, HalfToFullWidthWithTheLookAlikeFolding) {
   for (const auto& c : vtx2) EXPECT_EQ(conv(_conv_h2z_vtx2, c.in), c.out) << c.in;
 }
 
-TEST_F(AreasTest, ControlBytesAreDroppedWithTheirTraceLine) {
+TEST_F(ConvertText, ControlBytesAreDroppedWithTheirTraceLine) {
   EXPECT_EQ(conv(_conv_mb_h2z, "A\tB\r\nC\nD\r"), "ＡＢ\r\nＣＤ");
   const auto lines = trace();
   std::vector<std::string> cuts;
@@ -137,7 +140,7 @@ TEST(Convert, FullToHalfWidth) {
 
 // ---- case and small kana ------------------------------------------------------------------
 
-TEST_F(AreasTest, CaseAndSmallKana) {
+TEST_F(ConvertText, CaseAndSmallKana) {
   EXPECT_EQ(in_place(_conv_low_upr_sjis, "ーァっ．、ａ"), "─アつ・，ａ");
   EXPECT_EQ(in_place(_conv_upr_low_sjis, "─－アつ・，Ａ"), "ーーァっ．、Ａ");
   EXPECT_EQ(in_place(_conv_low_upr_pa, "abアｚｱ―"), "ABアＺｱ─");
@@ -193,7 +196,7 @@ TEST(Convert, MarkupEntities) {
 
 // ---- JIS (EUC) --------------------------------------------------------------------------------
 
-TEST_F(AreasTest, JisConversionsEdges) {
+TEST_F(ConvertText, JisConversionsEdges) {
   EXPECT_EQ(in_place(_conv_sjis_jis, "A亜ｱ　"), "A\xB0\xA1\xB1\xA1\xA1");
   // Characters of the rows beyond the 94 keep their bytes.
   EXPECT_EQ(in_place(_conv_sjis_jis, "\xF0\x40\xFA\x40"), "\xF0\x40\xFA\x40");
@@ -235,7 +238,7 @@ std::string iconv_of(const char* from, const char* to, const std::string& in) {
   return out;
 }
 
-TEST_F(AreasTest, JisConversionsAgreeWithIconvOverTheNinetyFourRows) {
+TEST_F(ConvertText, JisConversionsAgreeWithIconvOverTheNinetyFourRows) {
   int compared = 0;
   for (int r = 0xA1; r <= 0xFE; ++r) {
     for (int c = 0xA1; c <= 0xFE; ++c) {

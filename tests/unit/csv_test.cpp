@@ -10,6 +10,8 @@ namespace {
 
 using qrt_test::AreasTest;
 
+class CsvSplit : public AreasTest {};
+
 std::vector<std::string> split(const std::string& line) {
   std::vector<std::string> fields;
   const int n = _csvdata_sep(line.c_str());
@@ -17,7 +19,7 @@ std::vector<std::string> split(const std::string& line) {
   return fields;
 }
 
-TEST_F(AreasTest, CsvSplitsAtEveryCommaThatIsACharacter) {
+TEST_F(CsvSplit, CsvSplitsAtEveryCommaThatIsACharacter) {
   using F = std::vector<std::string>;
   const struct {
     std::string line;
@@ -36,7 +38,7 @@ TEST_F(AreasTest, CsvSplitsAtEveryCommaThatIsACharacter) {
   EXPECT_EQ(zr00->csv_fld_cnt, 2);
 }
 
-TEST_F(AreasTest, CsvRefusesOverLongLinesAndTooManyFields) {
+TEST_F(CsvSplit, CsvRefusesOverLongLinesAndTooManyFields) {
   EXPECT_EQ(_csvdata_sep(std::string(9999, 'x').c_str()), 1);
   EXPECT_EQ(_csvdata_sep(std::string(10000, 'x').c_str()), -1);
   EXPECT_EQ(zr00->csv_fld_cnt, 0);
@@ -47,7 +49,7 @@ TEST_F(AreasTest, CsvRefusesOverLongLinesAndTooManyFields) {
   EXPECT_EQ(refusals, 2);
 }
 
-TEST_F(AreasTest, CsvTraceListsTheFields) {
+TEST_F(CsvSplit, CsvTraceListsTheFields) {
   _csvdata_sep("a,表");
   _csvdata_disp();
   const auto lines = trace();
@@ -92,7 +94,7 @@ TEST(Csv, EveryFieldIsQuoted) {
   EXPECT_EQ(_csv_conv_wq("\"closed\"inside,x", out), -1);  // a quote not followed by a separator
 }
 
-TEST_F(AreasTest, CsvFilesAreConvertedWhole) {
+TEST_F(CsvSplit, CsvFilesAreConvertedWhole) {
   const std::string src = dir.join("IN.CSV"), dst = dir.join("OUT.CSV");
   qrt_test::write_file(src, "a,b\nc,\"d,e\"");
   EXPECT_EQ(_csv_conv_fil(src.c_str(), dst.c_str()), 0);

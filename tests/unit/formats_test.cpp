@@ -10,6 +10,8 @@ namespace {
 
 using qrt_test::AreasTest;
 
+class FormatsTables : public AreasTest {};
+
 TEST(Comma, GroupsOfThreeDigits) {
   const struct {
     std::int32_t n;
@@ -100,7 +102,7 @@ TEST(Percent, TwoByteCharactersAndSpacesAreEncoded) {
   EXPECT_STREQ(out, "%95");
 }
 
-TEST_F(AreasTest, JobNamesAndCountryCodes) {
+TEST_F(FormatsTables, JobNamesAndCountryCodes) {
   char name[32];
   _jid_nm_get(86, name);
   EXPECT_STREQ(name, "ＳＤＩチェッカー");
@@ -139,7 +141,7 @@ TEST(Series, NumbersByDate) {
   for (const auto& c : answers) EXPECT_EQ(_usan_ans_get(c.date, c.number), c.answer) << c.date;
 }
 
-TEST_F(AreasTest, SpreadsheetFileNames) {
+TEST_F(FormatsTables, SpreadsheetFileNames) {
   const struct {
     const char* name;
     int version;
@@ -175,7 +177,7 @@ TEST_F(AreasTest, SpreadsheetFileNames) {
 }
 
 #ifndef _WIN32
-TEST_F(AreasTest, TheSpreadsheetProgramIsAbsentNatively) {
+TEST_F(FormatsTables, TheSpreadsheetProgramIsAbsentNatively) {
   EXPECT_EQ(_xls_version_get(), -1);
   char path[260] = "stale";
   _xls_pass_get(path);
