@@ -173,6 +173,7 @@ int checker::startup_body() {
   zr::copy(zrenv->inst_dir2, cwd);
   zr::copy(zrconn->exe_dir, cwd);
   zr::copy(zrconn->exe_dir2, cwd);
+  zr::copy(zrwork->wrk_dir, cwd);
   ZR_FMT(zrenv->exp_dir, "%s\\EXP", cwd);
   char dir[300];
   ZR_FMT(dir, "%s\\DLV", cwd);

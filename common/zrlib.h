@@ -5,8 +5,11 @@
 
 #include "runtime/zrcommon.h"
 #include "text/base64.h"
+#include "text/convert.h"
 #include "text/dates.h"
+#include "text/formats.h"
 #include "text/sjis.h"
+#include "filenames/filenames.h"
 #include "lha/lha.h"
 #include "sdi/sdi.h"
 #include "sdi/view.h"

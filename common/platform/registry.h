@@ -26,4 +26,17 @@ bool inet_settings_number(InetSettings* key, const char* name, std::uint32_t* va
 // Closes the key (null is harmless).
 void inet_settings_close(InetSettings* key);
 
+// ---- the local machine's keys (the spreadsheet program's registration) ----------
+
+enum class MachineRead { kOk, kNotOpened, kNotRead };
+
+// Reads a text value of a key below HKEY_LOCAL_MACHINE (name null: the key's
+// default value) into out, always NUL-terminated (empty on failure). On failure
+// *error is the system's error code (2 when the key or value does not exist).
+// The native build has no registry: every key is absent there.
+MachineRead machine_text(const char* key, const char* name, char* out, std::size_t cap,
+                         std::uint32_t* error);
+// The system's message text of an error code, without its line end.
+void error_text(std::uint32_t code, char* out, std::size_t cap);
+
 }  // namespace plat

@@ -50,6 +50,7 @@ struct ZRENV {
   char inst_dir[256];
   char inst_dir2[256];
   char exp_dir[256];
+  std::int32_t env_no;  // environment number in data-file names; 0 in these programs
   std::uint8_t cert_ign;
   std::uint8_t quiet_mode;  // mode flags: never set by these programs
   std::uint8_t batch_mode;
@@ -88,6 +89,12 @@ struct ZRWORK {
   char rtn_nm[30];
   char mes_buf[397];
   std::int16_t kd_1, kd_2, kd_3, kd_4, kd_5;
+  // -- data-file naming: base folders and codes of the names --
+  char wrk_dir[256];  // work folder: the install folder in the checker, empty in the launcher
+  char doc_dir[256];  // document-data folders; neither program sets them
+  char doc_dir2[256];
+  std::int16_t hist_kd;  // gazette-history variant of the history names (0, 1 or 2)
+  std::int16_t kd_sub;   // the second code of the kind-table name; 0 in these programs
   std::uint8_t* io_buf;  // 65,536 bytes, allocated with the area
   PHMSG* snd_msg;
   PHMSG* p_msg;
@@ -183,6 +190,8 @@ struct ZR00 {
   void* zrhttp_conn;
   // -- session: message envelope, requests and logon --
   char mon_host[61];  // host of the monitor connection (empty in these programs)
+  // -- data-file naming --
+  char svr_work[256];  // server work folder; empty in these programs
 };
 
 // ---- zr01: large work area ------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "runtime/zrcommon.h"
+#include "text/fold.h"
 #include "text/sjis.h"
 
 namespace {
@@ -36,96 +37,6 @@ bool hlt_skippable(const uchar* p, int& len) {
   return false;
 }
 
-// Voiceable characters of the か, さ and た rows (hiragana and katakana): the
-// unvoiced ones, whose voiced form is the next code.
-bool voiceable_k_s_t(unsigned code) {
-  if (code >= 0x82A9 && code <= 0x82BF) return (code - 0x82A9) % 2 == 0;  // か..ち
-  if (code == 0x82C2 || code == 0x82C4 || code == 0x82C6) return true;    // つ て と
-  if (code >= 0x834A && code <= 0x8360) return (code - 0x834A) % 2 == 0;  // カ..チ
-  if (code == 0x8363 || code == 0x8365 || code == 0x8367) return true;    // ツ テ ト
-  return false;
-}
-
-// は..ほ and ハ..ホ: voiced code + 1, semi-voiced code + 2.
-bool voiceable_h(unsigned code) {
-  if (code >= 0x82CD && code <= 0x82D9) return (code - 0x82CD) % 3 == 0;
-  if (code >= 0x836E && code <= 0x837A) return (code - 0x836E) % 3 == 0;
-  return false;
-}
-
-unsigned fold_lookalike(unsigned code) {
-  if (code >= 0x8281 && code <= 0x829A) return code - 0x21;  // full-width small letters
-  switch (code) {
-    case 0x82D6:
-      return 0x8377;  // へ → ヘ
-    case 0x82D7:
-      return 0x8378;  // べ → ベ
-    case 0x82D8:
-      return 0x8379;  // ぺ → ペ
-    case 0x82E8:
-      return 0x838A;  // り → リ
-    case 0x82EE:
-      return 0x82A2;  // ゐ → い
-    case 0x82EF:
-      return 0x82A6;  // ゑ → え
-    case 0x8390:
-      return 0x8343;  // ヰ → イ
-    case 0x8391:
-      return 0x8347;  // ヱ → エ
-    case 0x8D48:
-      return 0x8347;  // 工 → エ
-    case 0x8CFB:
-      return 0x838D;  // 口 → ロ
-    case 0x93F1:
-      return 0x836A;  // 二 → ニ
-    case 0x966D:
-      return 0x8367;  // 卜 → ト
-    case 0x975B:
-      return 0x835E;  // 夕 → タ
-    case 0x97CD:
-      return 0x834A;  // 力 → カ
-    default:
-      return code;
-  }
-}
-
-unsigned fold_small_long(unsigned code) {
-  switch (code) {
-    case 0x829F:
-    case 0x82A1:
-    case 0x82A3:
-    case 0x82A5:
-    case 0x82A7:  // ぁぃぅぇぉ
-    case 0x82C1:
-    case 0x82E1:
-    case 0x82E3:
-    case 0x82E5:
-    case 0x82EC:  // っゃゅょゎ
-    case 0x8340:
-    case 0x8342:
-    case 0x8344:
-    case 0x8346:
-    case 0x8348:  // ァィゥェォ
-    case 0x8362:
-    case 0x8383:
-    case 0x8385:
-    case 0x8387:
-    case 0x838E:  // ッャュョヮ
-      return code + 1;
-    case 0x8395:
-      return 0x834A;  // ヵ → カ
-    case 0x8396:
-      return 0x8350;  // ヶ → ケ
-    case 0x815B:
-    case 0x815C:
-    case 0x815D:
-    case 0x817C:      // ー ― ‐ －
-      return 0x849F;  // ─
-    default:
-      return code;
-  }
-}
-
 struct HltChar {
   unsigned code;
   int used;  // bytes of the text taken, a following sound mark included
@@ -138,25 +49,20 @@ HltChar hlt_fold(const uchar* p) {
   } else {
     c = {upper_ascii(p[0]), 1};
   }
-  c.code = fold_lookalike(c.code);
+  c.code = zr::fold::old_kana(zr::fold::shapes(zr::fold::letters(c.code)));
 
-  bool kst = voiceable_k_s_t(c.code), h = voiceable_h(c.code), u = c.code == 0x8345;
-  if (kst || h || u) {
+  if (zr::fold::takes_mark(c.code)) {
     // A separate sound mark may follow after blanks; it belongs to this character.
     const uchar* q = p + c.used;
     while (*q && (*q <= 0x20 || (q[0] == 0x81 && q[1] == 0x40))) q += (*q <= 0x20) ? 1 : 2;
-    uchar mark = (q[0] == 0x81) ? q[1] : 0;
-    unsigned folded = c.code;
-    if (mark == 0x4A)
-      folded = u ? 0x8394 : c.code + 1;  // ゛
-    else if (h && (mark == 0x4B || mark == 0x8B))
-      folded = c.code + 2;  // ゜ °
+    const unsigned mark = q[0] == 0x81 ? (0x8100u | q[1]) : 0;
+    const unsigned folded = zr::fold::with_mark(c.code, mark);
     if (folded != c.code) {
       c.code = folded;
       c.used = static_cast<int>(q + 2 - p);
     }
   }
-  c.code = fold_small_long(c.code);
+  c.code = zr::fold::small_long(c.code);
   return c;
 }
 
@@ -178,25 +84,9 @@ U8Char u8_of(uchar c) {
 
 U8Char u8_encode3(unsigned cp) {
   U8Char f;
-  f.b[0] = uchar(0xE0 | (cp >> 12));
-  f.b[1] = uchar(0x80 | ((cp >> 6) & 0x3F));
-  f.b[2] = uchar(0x80 | (cp & 0x3F));
+  zr::fold::u8_put3(cp, f.b);
   f.n = 3;
   return f;
-}
-
-int u8_declared_len(uchar c) {
-  if (c >= 0xF0) return 4;
-  if (c >= 0xE0) return 3;
-  if (c >= 0xC0) return 2;
-  return 1;
-}
-
-// The character's length, cut short at the terminating NUL.
-int u8_len(const uchar* p, int declared) {
-  int n = 1;
-  while (n < declared && p[n]) ++n;
-  return n;
 }
 
 U8Char u8_raw(const uchar* p, int n) {
@@ -204,10 +94,6 @@ U8Char u8_raw(const uchar* p, int n) {
   std::memcpy(f.b, p, n);
   f.n = n;
   return f;
-}
-
-unsigned u8_cp3(const uchar* p) {
-  return (unsigned(p[0] & 0x0F) << 12) | (unsigned(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
 }
 
 bool small_kana_cp(unsigned cp) {
@@ -238,11 +124,11 @@ bool small_kana_cp(unsigned cp) {
 
 // Folding of _strcmp_tm.
 U8Char tm_fold(const uchar* p, int& used) {
-  int declared = u8_declared_len(p[0]);
-  used = u8_len(p, declared);
+  int declared = zr::fold::u8_declared_len(p[0]);
+  used = zr::fold::u8_len(p);
   if (used == 1) return u8_of(upper_ascii(p[0]));
   if (declared == 3 && used == 3) {
-    unsigned cp = u8_cp3(p);
+    unsigned cp = zr::fold::u8_cp3(p);
     if (cp == 0x2010 || cp == 0x2015 || cp == 0x30FC || cp == 0xFF0D) return u8_encode3(0x2500);
     if (small_kana_cp(cp)) return u8_encode3(cp + 1);
   }
@@ -289,8 +175,8 @@ bool kept_cp3(unsigned cp) {
 // Folding of _strcmp_utf8; a pending second letter is returned in second.
 U8Char utf8_fold(const uchar* p, int& used, char& second) {
   second = 0;
-  int declared = u8_declared_len(p[0]);
-  used = u8_len(p, declared);
+  int declared = zr::fold::u8_declared_len(p[0]);
+  used = zr::fold::u8_len(p);
   if (used != declared) return u8_raw(p, used);  // cut short by the end of the text
   switch (declared) {
     case 1: {
@@ -322,7 +208,7 @@ U8Char utf8_fold(const uchar* p, int& used, char& second) {
       }
     }
     case 3:
-      return kept_cp3(u8_cp3(p)) ? u8_raw(p, 3) : u8_of(' ');
+      return kept_cp3(zr::fold::u8_cp3(p)) ? u8_raw(p, 3) : u8_of(' ');
     default:
       return u8_of(' ');
   }

@@ -1,20 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz target of the proxy detection's parsers with clang (libFuzzer +
-# ASan + UBSan) and runs it for a bounded time over a working copy of the seeds.
+# The fuzz target of the proxy detection's parsers (tests/fuzz/build-and-
+# run.sh), for a bounded time.
 #   tests/fuzz/proxy/run.sh [SECONDS] [extra libFuzzer options...]   (default 60)
-set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../../.." && pwd)
-seconds=${1:-60}
-shift || true
-out=${PROXY_FUZZ_DIR:-$root/build/fuzz-proxy}
-mkdir -p "$out/corpus"
-
-# The shared build lock: one build at a time on these machines.
-flock /tmp/qrt-build.lock clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined \
-  -fno-sanitize-recover=undefined -I"$root/common" \
-  "$here/proxy_fuzz.cpp" "$root/common/net/proxy_parse.cpp" -o "$out/proxy_fuzz"
-
-cp -n "$here"/seeds/* "$out/corpus/" 2>/dev/null || true
-"$out/proxy_fuzz" -max_total_time="$seconds" -max_len=8192 -timeout=20 -print_final_stats=1 \
-  "$@" "$out/corpus"
+exec "$(dirname "$0")/../build-and-run.sh" proxy 8192 "${PROXY_FUZZ_DIR:-}" \
+  tests/fuzz/proxy/proxy_fuzz.cpp common/net/proxy_parse.cpp -- "$@"
