@@ -218,17 +218,13 @@ int Exchange::run_secured() {
       }
       restore(lcnt);
     } else if (result == Attempt::kNeedCredentials) {
-      // A challenge inside the secured connection, answered like the
-      // tunnel's (make_auth_line); the authenticated request becomes the one
-      // later retries restore.
-      if (zrnet::answer_challenge(hdr, zrwork->http_sts) != Challenge::kAnswered) break;
-      zrnet::retry_patch(zrwork->p_msg->data, lcnt);
-      zr::copy(zrwork->req_copy, static_cast<std::size_t>(zrwork->req_copy_cap),
-               zrwork->p_msg->data);
-      if (!zr00->ntlm_mode) {
-        close();
-        connect();
-      }
+      // A challenge inside the secured connection comes from the server (a
+      // proxy sees only the CONNECT's tunnel): the stored credentials are the
+      // proxy's and are not sent to it. The exchange ends with the
+      // credentials message.
+      _dbg_print("server challenge (%d) inside TLS: the proxy's credentials are not sent",
+                 zrwork->http_sts);
+      break;
     } else {
       // A failure: a new connection; when it cannot be opened, the next
       // answer fails on it.

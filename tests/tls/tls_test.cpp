@@ -462,6 +462,23 @@ INSTANTIATE_TEST_SUITE_P(KeepAlive, TlsProxyTest, ::testing::Values(false, true)
                            return std::string(info.param ? "ConnectCls" : "KeepAlive");
                          });
 
+// A challenge inside the tunnel comes from the server, whatever its status
+// says: the proxy's credentials stay with the CONNECT and are not sent to it.
+TEST_F(TlsProxyTest, ChallengeInsideTheTunnelIsNotAnsweredWithTheProxysCredentials) {
+  zr::copy(zr00->pxy_user, "qrtuser");
+  zr::copy(zr00->pxy_pass, "qrtpass");
+  for (const int status : {401, 407}) {
+    answer("good", "HTTP/1.1 " + std::to_string(status) + " Auth\r\n" +
+                       (status == 401 ? "WWW-Authenticate" : "Proxy-Authenticate") +
+                       ": Basic realm=\"site\"\r\nContent-Length: 0\r\n\r\n");
+    compose(112, "REQUEST-INSIDE");
+    EXPECT_EQ(zwsock_phmsg_ssl(), -3) << status;
+    EXPECT_THAT(trace_text(), HasSubstr("server challenge (" + std::to_string(status) +
+                                        ") inside TLS: the proxy's credentials are not sent"));
+    EXPECT_THAT(received(200), Not(HasSubstr("Authorization"))) << status;
+  }
+}
+
 TEST_F(TlsProxyTest, ChallengeWithoutStoredUserFails) {
   zr00->retry_count = 0;
   compose(107, "LOGON-REQUEST");
