@@ -14,6 +14,7 @@
 #include "net/transport.h"
 #include "net/tunnel.h"
 #include "runtime/zrcommon.h"
+#include "text/base64.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ const ZR_HTTP_CLIENT kPlatformClient = {
     plat::http_raw_headers,     plat::http_read,
     plat::http_password_dialog, close_request_of,
     close_connection_of,        close_session_of,
-    plat::http_last_error,
+    plat::http_last_error,      plat::http_set_proxy_credentials,
 };
 const ZR_HTTP_CLIENT* g_client = &kPlatformClient;
 
@@ -79,7 +80,10 @@ bool header_lines(int body_len, std::string* out) {
   if (zr00->accept_hdr) h += "Accept: application/octet-stream\r\n";
   if (zr00->nocache_hdr) h += "Cache-Control: no-cache\r\n";
   if (!zr00->keepalive_hdr) h += "Proxy-Connection: Keep-Alive\r\n";
-  if (zr00->pxy_pass[0]) {
+  // A secured request's header lines travel inside the tunnel to the server:
+  // there the proxy's account goes to the system as credentials instead
+  // (proxy_credentials), which answers the CONNECT's challenge with them.
+  if (zr00->pxy_pass[0] && !zr00->ssl_use) {
     h += "Proxy-Authorization: Basic ";
     h.append(zr00->pxy_pass, ::strnlen(zr00->pxy_pass, sizeof zr00->pxy_pass));
     h += "\r\n";
@@ -148,14 +152,29 @@ int read_frame(plat::HttpRequest* r) {
   return 0;
 }
 
+// Hands the stored proxy account to the system for a secured request: the
+// user name, and the password from the stored "user:password" Base64 text.
+void proxy_credentials(plat::HttpRequest* r) {
+  const std::string decoded = zr::base64_decode(
+      std::string(zr00->pxy_pass, ::strnlen(zr00->pxy_pass, sizeof zr00->pxy_pass)));
+  const std::size_t colon = decoded.find(':');
+  const std::string pass = colon == std::string::npos ? std::string() : decoded.substr(colon + 1);
+  if (!g_client->set_proxy_credentials ||
+      !g_client->set_proxy_credentials(r, zr00->pxy_user, pass.c_str()))
+    _dbg_print("zrhttp: the proxy credentials were refused ecd:%lu", g_client->last_error());
+}
+
 // The re-send after status 401, 407, 502, 503 or 504: 0 when the answer is then
 // 200, else the exchange's result.
 int retry_step(plat::HttpRequest* r, const char* body, int body_len, int status) {
   if (zr00->pxy_pass[0]) {
-    if (status == 401 && !zr00->proxy_use) {
-      // The stored credentials are the proxy's: without a proxy a server's
-      // challenge would only collect them.
+    if (status == 401 && (!zr00->proxy_use || zr00->ssl_use)) {
+      // The stored credentials are the proxy's: without a proxy, or inside a
+      // secured tunnel, a 401 comes from the server and would only collect them.
       _dbg_print("server challenge (401) without a proxy: the proxy's credentials are not sent");
+    } else if (status == 407 && zr00->ssl_use) {
+      // The CONNECT's challenge: the system answers it with the credentials.
+      proxy_credentials(r);
     } else if (status == 401 || status == 407) {
       std::string line = status == 401 ? "Authorization: Basic " : "Proxy-Authorization: Basic ";
       line.append(zr00->pxy_pass, ::strnlen(zr00->pxy_pass, sizeof zr00->pxy_pass));
@@ -231,6 +250,7 @@ int exchange() {
   zr01->zrhttp_req = r;
   if (!g_client->add_headers(r, lines.data(), lines.size()))
     _dbg_print("zrhttp: header lines refused ecd:%lu", g_client->last_error());
+  if (zr00->ssl_use && zr00->pxy_pass[0]) proxy_credentials(r);
 
   if (const int e = g_client->send(r, body, static_cast<std::size_t>(body_len)); e != 0) {
     _dbg_print("Error of Send  ret:%d, lng:%d, ecd:%d", e, body_len, 0);

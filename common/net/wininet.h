@@ -24,6 +24,7 @@ struct ZR_HTTP_CLIENT {
   void (*close_connection)(plat::HttpConnection* c);
   void (*close_session)(plat::HttpSession* s);
   unsigned long (*last_error)();
+  bool (*set_proxy_credentials)(plat::HttpRequest* r, const char* user, const char* pass);
 };
 
 // Installs the client the transport uses (null: the platform's); returns the

@@ -54,6 +54,10 @@ long http_read(HttpRequest* r, void* buf, std::size_t len);
 // error, with the options to change the settings and to generate the answer
 // data). Returns the dialog's result code.
 unsigned long http_password_dialog(HttpRequest* r);
+// Gives the request the proxy's user name and password, which the system uses
+// to answer the proxy's challenges itself (for a secured request: on the
+// CONNECT, never inside the tunnel). False when the system refuses them.
+bool http_set_proxy_credentials(HttpRequest* r, const char* user, const char* pass);
 
 void http_close(HttpRequest* r);
 void http_close(HttpConnection* c);

@@ -51,6 +51,7 @@ struct Fake {
   Answer current;
   std::size_t read_at = 0;
   int dialogs = 0;
+  std::vector<std::string> credentials;  // every set_proxy_credentials: "user/pass"
   int request_closes = 0, connection_closes = 0, session_closes = 0;
   int open_requests = 0;
 };
@@ -117,11 +118,16 @@ void f_close_request(plat::HttpRequest*) { ++g_fake->request_closes; }
 void f_close_connection(plat::HttpConnection*) { ++g_fake->connection_closes; }
 void f_close_session(plat::HttpSession*) { ++g_fake->session_closes; }
 unsigned long f_last_error() { return 12029; }
+bool f_credentials(plat::HttpRequest*, const char* user, const char* pass) {
+  g_fake->credentials.push_back(std::string(user) + "/" + pass);
+  return true;
+}
 
 const ZR_HTTP_CLIENT kFakeClient = {
-    f_session_open, f_timeout,       f_connect,          f_open_request,  f_add_headers,
-    f_send,         f_status,        f_content_length,   f_raw_headers,   f_read,
-    f_dialog,       f_close_request, f_close_connection, f_close_session, f_last_error,
+    f_session_open,     f_timeout,       f_connect,    f_open_request,
+    f_add_headers,      f_send,          f_status,     f_content_length,
+    f_raw_headers,      f_read,          f_dialog,     f_close_request,
+    f_close_connection, f_close_session, f_last_error, f_credentials,
 };
 
 constexpr const char* kUa = "User-Agent: ZORAX-V001 L003 P0000000010 C00 R0000000009\r\n";
@@ -394,6 +400,32 @@ TEST_F(NetWininet, ChallengeIsAnsweredOnceWithTheStoredCredentials) {
   }
   EXPECT_THAT(all_trace(), HasSubstr("HDR:HTTP/1.1 407 Auth"));
   EXPECT_THAT(all_trace(), Not(HasSubstr("Y3JlZHM=")));
+}
+
+// A secured request's header lines go inside the tunnel to the server: the
+// proxy's account is handed to the system instead (which answers the
+// CONNECT's challenge), never written into the request; a 401 inside the
+// tunnel is the server's and is not answered with it.
+TEST_F(NetWininet, SecuredRequestsGiveTheProxysAccountToTheSystem) {
+  zr00->ssl_use = 1;
+  zr00->proxy_use = 1;
+  zr::copy(zr00->pxy_user, "proxyuser");
+  zr::copy(zr00->pxy_pass, "cHJveHl1c2VyOnByb3h5cGFzcw==");  // proxyuser:proxypass
+  for (const int status : {407, 401}) {
+    fake = Fake{};
+    fake.answers = {{status, "", "HTTP/1.1 " + std::to_string(status) + " Auth\r\n\r\n"},
+                    {200, frame(112, 0, 0, "OK")}};
+    ASSERT_EQ(exchange(112, "x"), 0) << status;
+    for (const std::string& h : fake.headers) {
+      EXPECT_THAT(h, Not(HasSubstr("Authorization"))) << status;
+    }
+    const std::vector<std::string> once{"proxyuser/proxypass"};
+    const std::vector<std::string> twice{"proxyuser/proxypass", "proxyuser/proxypass"};
+    EXPECT_EQ(fake.credentials, status == 407 ? twice : once) << status;
+    zrhttp_finish();
+  }
+  EXPECT_THAT(all_trace(), HasSubstr("server challenge (401) without a proxy"));
+  EXPECT_THAT(all_trace(), Not(HasSubstr("proxypass")));
 }
 
 TEST_F(NetWininet, FailedExchangesEndTheProcessWithTheirText) {

@@ -20,6 +20,7 @@ bool http_raw_headers(HttpRequest*, char* out, std::size_t cap) {
 }
 long http_read(HttpRequest*, void*, std::size_t) { return -1; }
 unsigned long http_password_dialog(HttpRequest*) { return 0; }
+bool http_set_proxy_credentials(HttpRequest*, const char*, const char*) { return false; }
 void http_close(HttpRequest*) {}
 void http_close(HttpConnection*) {}
 void http_close(HttpSession*) {}

@@ -114,6 +114,13 @@ unsigned long http_password_dialog(HttpRequest* r) {
                           nullptr);
 }
 
+bool http_set_proxy_credentials(HttpRequest* r, const char* user, const char* pass) {
+  return InternetSetOptionA(h(r), INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(user),
+                            static_cast<DWORD>(std::strlen(user))) != FALSE &&
+         InternetSetOptionA(h(r), INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(pass),
+                            static_cast<DWORD>(std::strlen(pass))) != FALSE;
+}
+
 void http_close(HttpRequest* r) {
   if (r) InternetCloseHandle(h(r));
 }
