@@ -79,7 +79,9 @@ int replace_launcher() {
   }
   std::int32_t date = 0, time = 0;
   _ftime_get(fresh, &date, &time);
-  if (_xcopy(fresh, exe, 5) != 0) {
+  // Copied into a new file and moved over the executable in one step: a crash
+  // in the middle leaves the old launcher whole and QRT000.NEW for the next start.
+  if (zr_copy_replace(fresh, exe) != 0) {
     // QRT000.NEW stays for the next start: deleting it now would lose the
     // update while QRT000.EXE is still the old program.
     _dbg_print("QRT000.EXE not replaced: QRT000.NEW kept");

@@ -31,7 +31,9 @@ void swap_in_new_checker() {
   const std::string exe = in_exe_dir("QRT100.EXE");
   std::int32_t date = 0, time = 0;
   _ftime_get(fresh.c_str(), &date, &time);
-  if (_xcopy(fresh.c_str(), exe.c_str(), 5) != 0) {
+  // Copied into a new file and moved over the executable in one step: a crash
+  // in the middle leaves the old program whole and QRT100.NEW for the next start.
+  if (zr_copy_replace(fresh.c_str(), exe.c_str()) != 0) {
     // QRT100.NEW stays for the next start: deleting it would lose the update.
     _dbg_print("QRT100.EXE not replaced: QRT100.NEW kept");
     return;

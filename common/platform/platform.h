@@ -120,6 +120,13 @@ TempFile* temp_create_beside(const char* target, bool owner_only, std::string* t
 bool temp_write(TempFile* f, const void* data, std::size_t len);
 bool temp_finish(TempFile* f);
 void temp_discard(TempFile* f);
+// Test hook of the crash-safety tests: from now on the process ends (exit
+// status kWriteFaultExit) once `bytes` more bytes have gone through temp_write,
+// as a crash or power cut would end it in the middle of a write; a file whose
+// pieces are all written ends it at temp_finish, before the file is flushed
+// and put in place. Negative: off. Natively only; a no-op on Windows.
+constexpr int kWriteFaultExit = 86;
+void write_fault_set(long long bytes);
 // Flushes a stream's buffers to the disk; false when that fails.
 bool commit_stream(std::FILE* fp);
 // Clears a read-only attribute of an existing file (no-op when not read-only).

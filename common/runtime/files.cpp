@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "runtime/zrcommon.h"
@@ -543,6 +544,34 @@ int zr_replace_file(const char* name, const void* data, std::size_t len, bool ow
     return -1;
   }
   return zr_replace_with(tmp.c_str(), name);
+}
+
+int zr_copy_replace(const char* src, const char* dst) {
+  std::FILE* in = plat::open_stream(src, "rb");
+  if (!in) return -1;
+  std::string tmp;
+  plat::TempFile* out = plat::temp_create_beside(dst, false, &tmp);
+  if (!out) {
+    std::fclose(in);
+    _dbg_print("zr_copy_replace cannot write a new file beside %s", dst);
+    return -1;
+  }
+  std::vector<char> buf(kXcopyChunk);
+  bool ok = true;
+  for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), in)) > 0;)
+    if (!plat::temp_write(out, buf.data(), n)) {
+      ok = false;
+      break;
+    }
+  ok = ok && !std::ferror(in);
+  std::fclose(in);
+  if (!ok) {
+    plat::temp_discard(out);
+    _dbg_print("zr_copy_replace cannot copy %s", src);
+    return -1;
+  }
+  if (!plat::temp_finish(out)) return -1;
+  return zr_replace_with(tmp.c_str(), dst);
 }
 
 int zr_replace_with(const char* tmp, const char* name) {

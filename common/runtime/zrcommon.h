@@ -78,6 +78,11 @@ int zr_replace_file(const char* name, const void* data, std::size_t len, bool ow
 // held open for a moment); the temporary file is removed when that fails.
 // 0, or -1.
 int zr_replace_with(const char* tmp, const char* name);
+// Copies the file src over dst the same way: into a new file beside dst,
+// flushed, then moved over it, so dst is always either the old file or a whole
+// copy (the program update swaps an executable with it). 0, or -1 with dst
+// unchanged.
+int zr_copy_replace(const char* src, const char* dst);
 
 // ---- named shared memory and single instance ------------------------------------
 

@@ -295,7 +295,21 @@ TempFile* temp_create_beside(const char* target, bool owner_only, std::string* t
   return nullptr;
 }
 
+namespace {
+std::atomic<long long> g_write_budget{-1};
+}  // namespace
+
+void write_fault_set(long long bytes) { g_write_budget = bytes; }
+
 bool temp_write(TempFile* f, const void* data, std::size_t len) {
+  if (const long long budget = g_write_budget.load(); budget >= 0) {
+    if (static_cast<long long>(len) > budget) {
+      // The crash-safety tests: only part of the piece reaches the file.
+      if (budget > 0 && ::write(f->fd, data, static_cast<std::size_t>(budget)) < 0) _exit(1);
+      _exit(kWriteFaultExit);
+    }
+    g_write_budget = budget - static_cast<long long>(len);
+  }
   const char* p = static_cast<const char*>(data);
   std::size_t done = 0;
   while (done < len) {
@@ -313,6 +327,7 @@ bool temp_write(TempFile* f, const void* data, std::size_t len) {
 }
 
 bool temp_finish(TempFile* f) {
+  if (g_write_budget.load() == 0) _exit(kWriteFaultExit);
   bool ok = ::fsync(f->fd) == 0;
   ok = ::close(f->fd) == 0 && ok;
   if (!ok) ::unlink(f->native.c_str());
