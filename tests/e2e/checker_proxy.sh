@@ -5,7 +5,8 @@
 # keeps open; and with ZRHTTP_USE on, through the system HTTP client (WinINet)
 # and the proxy named in the prefix's Internet settings: the reference server,
 # and squid demanding Basic without stored credentials, where the system's
-# password dialog asks for them at each challenge. The launcher's start command
+# password dialog asks for them at each challenge; squid refusing the stored
+# Basic credentials (the credentials message). The launcher's start command
 # with ZRHTTP_USE on goes through the system client as well.
 # usage: checker_proxy.sh BUILD_DIR QRT100_EXE UIDRIVER_EXE REFSERVER SCENARIO QRT000_EXE
 set -euo pipefail
@@ -71,6 +72,33 @@ for mid in 0118 0107 1200 0108; do
 done
 grep -q 'TCP_DENIED/407 POST' <<<"$log" && grep -q '/200 POST' <<<"$log" ||
   e2e_fail "ntlm: squid's log: $log"
+kill "$SQUID_PID" 2>/dev/null || true
+rm -rf "$sqdir"
+
+# --- A proxy refusing the stored credentials ---------------------------------------
+sqdir=$(mktemp -d /tmp/qrt-e2e-squid.XXXXXX)
+chmod 755 "$sqdir"
+squid_start "$sqdir/basic" basic "$E2E_SERVER_PORT" ||
+  e2e_fail "squid did not start: $(tail -3 "$sqdir/basic/cache.log")"
+E2E_PIDS+=("$SQUID_PID")
+dir=$(checker_folder PROXY_USE ON PROXY "127.0.0.1:$SQUID_PORT" PROXY_HTTP_VER ON)
+printf 'qrtuser:wrong-secret' | base64 -w0 >"$dir/USER/PROXY.FIL"
+e2e_start "$dir" "$dir/QRT100.EXE"
+checker=$E2E_PID
+e2e_ui wait QRT100 60 || e2e_fail "refused: no message: $(trace_of "$dir" | tail -20)"
+texts=$(e2e_ui texts QRT100 | tr -d '\r')
+printf '%s\n' "$texts" >"$E2E_ARTIFACTS/refused-box.txt"
+# The refused Basic line is not sent again: the credentials message, no
+# password in the trace, nothing through the proxy, nothing stored.
+grep -qF 'プロキシ認証の設定が必要です。' <<<"$texts" || e2e_fail "refused: the message: $texts"
+trace=$(trace_of "$dir")
+! grep -qF 'wrong-secret' <<<"$trace" || e2e_fail "refused: the proxy password reached the trace"
+grep -q 'TCP_DENIED/407' "$sqdir/basic/access.log" || e2e_fail "refused: squid's log: $(cat "$sqdir/basic/access.log")"
+grep -q '/200 POST' "$sqdir/basic/access.log" && e2e_fail "refused: a request passed the proxy"
+[ ! -e "$dir/DLV/LAST_PD.FIL" ] || e2e_fail "refused: something was stored"
+e2e_collect "$dir" refused-
+kill "$checker" 2>/dev/null || true
+e2e_wait_exit "$checker" 30 || true
 kill "$SQUID_PID" 2>/dev/null || true
 rm -rf "$sqdir"
 

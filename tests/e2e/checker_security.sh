@@ -5,6 +5,9 @@
 #    check (which carries the password) and the whole check travel over TLS
 #    (Schannel) through the proxy's CONNECT to the HTTPS reference server; the
 #    proxy (the reference server's CONNECT relay) sees nothing but CONNECT lines.
+#  - A wrong certificate (a trusted authority's, for another name): the user
+#    check fails with its message, the trace names the problem, nothing reaches
+#    the server and nothing is stored.
 #  - A host name from the server holding CR LF ("evil\r\nSSL_CERT_IGNORE ON")
 #    never reaches ZORAX.INI, and the checker starts again with the same file.
 # usage: checker_security.sh BUILD_DIR QRT100_EXE UIDRIVER_EXE REFSERVER ADDROOT_EXE
@@ -124,6 +127,38 @@ grep -q '^\*\* PHMSG SSL(0) .* mid:0118' <<<"$trace" || e2e_fail "tls: the user 
 grep -q '^\*\* PHMSG(' <<<"$trace" && e2e_fail "tls: an exchange went over the plain tunnel: $trace"
 stop_servers
 e2e_log "tls: the user check and the whole check went over TLS through CONNECT"
+
+# --- A wrong certificate: a trusted authority's certificate for another name ------
+openssl req -newkey rsa:2048 -nodes -subj /CN=wrong.example -keyout "$certs/wrong.key" \
+  -out "$certs/wrong.csr" 2>/dev/null || e2e_fail "no second server key"
+printf 'subjectAltName=DNS:wrong.example\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n' \
+  >"$certs/wrong.ext"
+openssl x509 -req -in "$certs/wrong.csr" -CA "$certs/ca.pem" -CAkey "$certs/ca.key" \
+  -CAcreateserial -days 30 -extfile "$certs/wrong.ext" -out "$certs/wrong.pem" 2>/dev/null ||
+  e2e_fail "no second server certificate"
+start https-wrong --scenario "$E2E_TMP/tls.scenario" --cert "$certs/wrong.pem" --key "$certs/wrong.key"
+start relay-wrong --relay "$PORT"
+dir=$(checker_folder localhost OFF "$PORT")
+e2e_start "$dir" "$dir/QRT100.EXE"
+checker=$E2E_PID
+e2e_ui wait QRT100 60 || e2e_fail "wrong certificate: no message: $(trace_of "$dir" | tail -20)"
+texts=$(e2e_ui texts QRT100 | tr -d '\r')
+printf '%s\n' "$texts" >"$E2E_ARTIFACTS/wrong-certificate-box.txt"
+# The start-up user check fails with the connection message; the trace names
+# the certificate's problem; nothing reaches the server and nothing is stored.
+grep -qF 'ネットワークの設定が正しくない可能性があります。' <<<"$texts" ||
+  e2e_fail "wrong certificate: the message: $texts"
+grep -qF 'SSL certificate Error 800b010f: the certificate does not name the server (host:localhost)' \
+  <<<"$(trace_of "$dir")" || e2e_fail "wrong certificate: the trace: $(trace_of "$dir" | tail -20)"
+e2e_ui click QRT100 OK >/dev/null || e2e_fail "wrong certificate: cannot press OK"
+grep -q 'mid=' "$E2E_ARTIFACTS/https-wrong.log" &&
+  e2e_fail "wrong certificate: a request reached the server: $(cat "$E2E_ARTIFACTS/https-wrong.log")"
+[ ! -e "$dir/DLV/LAST_PD.FIL" ] && [ ! -e "$dir/DLV/RESULT/LIST_NO.FIL" ] ||
+  e2e_fail "wrong certificate: something was stored: $(ls -R "$dir/DLV")"
+e2e_collect "$dir" wrong-certificate-
+kill "$checker" 2>/dev/null || true
+e2e_wait_exit "$checker" 30 || true
+stop_servers
 
 # --- A host entry with CR LF never reaches ZORAX.INI -------------------------------
 scenario "$E2E_TMP/hosts.scenario" 127.0.0.1 'evil\r\nSSL_CERT_IGNORE     ON'

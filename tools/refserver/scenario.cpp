@@ -442,6 +442,8 @@ class Parser {
         r.send_continue = true;
       else if (name == "binary")
         ok = need_num(r.binary);
+      else if (name == "lng")
+        ok = need_num(r.lng);
       else if (name == "badsum")
         r.badsum = true;
       else
@@ -500,6 +502,7 @@ std::string FaultRule::describe() const {
   if (send_continue) add("continue");
   if (binary >= 0) add("binary=" + std::to_string(binary));
   if (badsum) add("badsum");
+  if (lng >= 0) add("lng=" + std::to_string(lng));
   return s + " (line " + std::to_string(line) + ")";
 }
 

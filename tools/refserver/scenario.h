@@ -63,6 +63,7 @@ struct FaultRule {
   bool send_continue = false;
   int binary = -1;
   bool badsum = false;
+  int lng = -1;  // a frame's lng field replaced by this value (-1: as built)
   // use counters (guarded by the server's lock)
   int matched = 0;
   int used = 0;

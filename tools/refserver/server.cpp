@@ -9,7 +9,9 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -286,6 +288,12 @@ void RefServer::handle(const httplib::Request& hreq, httplib::Response& res) {
   }
 
   if (rule) log_.line(number, "->", "fault " + rule->describe());
+  // A bad length: the frame header's lng field (bytes 4 to 7) says otherwise.
+  if (rule && rule->lng >= 0 && reply.content_type == "application/octet-stream" &&
+      reply.body.size() >= 12) {
+    const std::int32_t v = rule->lng;
+    std::memcpy(&reply.body[4], &v, sizeof v);
+  }
   if (reply.status == 200 && reply.content_type == "application/octet-stream") {
     char line[160];
     std::snprintf(
