@@ -25,13 +25,7 @@ E2E_PREFIX_NAME=wineprefix-bench
 e2e_init idle "$root/build/win64" "$root/build/win64/tools/uidriver/uidriver.exe"
 e2e_start_server "$root/build/native/tools/refserver/refserver" "$root/tests/fixtures/demo.scenario"
 
-dir=$(e2e_new_install)
-e2e_install "$root/build/win64/checker/qrt100.exe" "$dir" QRT100.EXE
-e2e_write_zorax_ini "$dir" NO_SSL ON PROXY_USE ON PROXY "127.0.0.1:$E2E_SERVER_PORT" \
-  リトライカウント 03 リトライ間隔 00500
-e2e_checker_account "$dir"
-# Every issue date; the pop-up once per new result, at most every two hours.
-printf '[SYSTEM]\r\ndlv_type=0\r\ndisp_cycle=4\r\ndisp_first=1\r\n' >"$dir/DLV/CONFIG.INI"
+dir=$(e2e_quiet_checker_install "$root/build/win64/checker/qrt100.exe" "$E2E_SERVER_PORT")
 
 e2e_start "$dir" "$dir/QRT100.EXE"
 e2e_wait_run_sts 1 60 || e2e_fail "the checker did not start"

@@ -305,6 +305,22 @@ e2e_checker_account() {
   printf '[SYSTEM]\r\ndlv_type=0\r\ndisp_cycle=0\r\n' >"$1/DLV/CONFIG.INI"
 }
 
+# e2e_quiet_checker_install QRT100 PORT: prints a fresh install folder with the
+# checker, the reference server on PORT as the HTTP proxy (three retries 100 ms
+# apart), the account DEMO01 and options that search every issue and pop the
+# new-arrivals dialog up once per new result (at most every two hours), so that
+# nothing but its checks happens.
+e2e_quiet_checker_install() {
+  local dir
+  dir=$(e2e_new_install)
+  e2e_install "$1" "$dir" QRT100.EXE
+  e2e_write_zorax_ini "$dir" NO_SSL ON PROXY_USE ON PROXY "127.0.0.1:$2" \
+    リトライカウント 03 リトライ間隔 00100
+  e2e_checker_account "$dir"
+  printf '[SYSTEM]\r\ndlv_type=0\r\ndisp_cycle=4\r\ndisp_first=1\r\n' >"$dir/DLV/CONFIG.INI"
+  printf '%s' "$dir"
+}
+
 # e2e_wait_run_sts VALUE SECONDS: waits until byte 0 of the checker's control
 # block "QRT100" holds VALUE.
 e2e_wait_run_sts() {

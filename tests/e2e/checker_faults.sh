@@ -114,13 +114,8 @@ run_case() {
     printf '\n[faults]\n%s\n' "$rule"
   } | sed 's/^session = 100$/session = 100\nrecv_timeout = 5/' >"$E2E_TMP/$name.scenario"
   e2e_start_server "$refserver" "$E2E_TMP/$name.scenario" "$name"
-  dir=$(e2e_new_install)
+  dir=$(e2e_quiet_checker_install "$qrt100" "$E2E_SERVER_PORT")
   case_dir=$dir
-  e2e_install "$qrt100" "$dir" QRT100.EXE
-  e2e_write_zorax_ini "$dir" NO_SSL ON PROXY_USE ON PROXY "127.0.0.1:$E2E_SERVER_PORT" \
-    リトライカウント 03 リトライ間隔 00100
-  e2e_checker_account "$dir"
-  printf '[SYSTEM]\r\ndlv_type=0\r\ndisp_cycle=4\r\ndisp_first=1\r\n' >"$dir/DLV/CONFIG.INI"
   e2e_start "$dir" "$dir/QRT100.EXE"
   checker=$E2E_PID
   case $kind in

@@ -89,13 +89,18 @@ mkdir -p "$certs"
 openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=QRT e2e authority" \
   -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign \
   -keyout "$certs/ca.key" -out "$certs/ca.pem" 2>/dev/null || e2e_fail "no test authority"
-openssl req -newkey rsa:2048 -nodes -subj /CN=localhost -keyout "$certs/server.key" \
-  -out "$certs/server.csr" 2>/dev/null || e2e_fail "no server key"
-printf 'subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n' \
-  >"$certs/server.ext"
-openssl x509 -req -in "$certs/server.csr" -CA "$certs/ca.pem" -CAkey "$certs/ca.key" \
-  -CAcreateserial -days 30 -extfile "$certs/server.ext" -out "$certs/server.pem" 2>/dev/null ||
-  e2e_fail "no server certificate"
+# server_cert NAME HOST: certs/NAME.pem and NAME.key, a server certificate for
+# HOST from the test authority.
+server_cert() {
+  openssl req -newkey rsa:2048 -nodes -subj "/CN=$2" -keyout "$certs/$1.key" \
+    -out "$certs/$1.csr" 2>/dev/null || e2e_fail "no key for $2"
+  printf 'subjectAltName=DNS:%s\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n' "$2" \
+    >"$certs/$1.ext"
+  openssl x509 -req -in "$certs/$1.csr" -CA "$certs/ca.pem" -CAkey "$certs/ca.key" \
+    -CAcreateserial -days 30 -extfile "$certs/$1.ext" -out "$certs/$1.pem" 2>/dev/null ||
+    e2e_fail "no certificate for $2"
+}
+server_cert server localhost
 openssl x509 -in "$certs/ca.pem" -outform DER -out "$certs/ca.der"
 e2e_bounded 120 "$(dirname "$0")/../../scripts/wine-run" "$addroot" "Z:$certs/ca.der" >"$E2E_TMP/addroot.log" 2>&1 ||
   e2e_fail "the test authority was not added: $(cat "$E2E_TMP/addroot.log")"
@@ -129,13 +134,7 @@ stop_servers
 e2e_log "tls: the user check and the whole check went over TLS through CONNECT"
 
 # --- A wrong certificate: a trusted authority's certificate for another name ------
-openssl req -newkey rsa:2048 -nodes -subj /CN=wrong.example -keyout "$certs/wrong.key" \
-  -out "$certs/wrong.csr" 2>/dev/null || e2e_fail "no second server key"
-printf 'subjectAltName=DNS:wrong.example\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n' \
-  >"$certs/wrong.ext"
-openssl x509 -req -in "$certs/wrong.csr" -CA "$certs/ca.pem" -CAkey "$certs/ca.key" \
-  -CAcreateserial -days 30 -extfile "$certs/wrong.ext" -out "$certs/wrong.pem" 2>/dev/null ||
-  e2e_fail "no second server certificate"
+server_cert wrong wrong.example
 start https-wrong --scenario "$E2E_TMP/tls.scenario" --cert "$certs/wrong.pem" --key "$certs/wrong.key"
 start relay-wrong --relay "$PORT"
 dir=$(checker_folder localhost OFF "$PORT")
