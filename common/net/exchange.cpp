@@ -583,12 +583,12 @@ Attempt Exchange::read_frame(const char* hdr) {
   // has begun, and the attempt is not repeated.
   if (text_len > 0 && read_exact(msg->data, static_cast<long>(text_len), &ecd) != Attempt::kOk)
     return Attempt::kFailed;
-  msg->data[text_len] = '\0';
+  zr_msg_data(msg)[text_len] = '\0';
   if (bin_len > 0) {
-    if (Attempt r = read_exact(msg->data + text_len, static_cast<long>(bin_len), &ecd);
+    if (Attempt r = read_exact(zr_msg_data(msg) + text_len, static_cast<long>(bin_len), &ecd);
         r != Attempt::kOk)
       return r;
-    msg->data[text_len + bin_len] = '\0';
+    zr_msg_data(msg)[text_len + bin_len] = '\0';
   }
   return Attempt::kOk;
 }
