@@ -99,6 +99,7 @@ int mid() { return zrwork->p_msg->hdr.mid; }
 
 void real_sleep(std::uint32_t ms) { plat::sleep_ms(ms); }
 ZR_NET_SLEEP_FN g_sleep = real_sleep;
+ZR_NET_STREAM_FN g_open_stream = nullptr;
 
 // The "Receive Length Error" of a frame that cannot be taken.
 Attempt length_error(std::int32_t lng, std::int32_t sts) {
@@ -318,6 +319,10 @@ void Exchange::restore(int attempt) {
 // (which has its own retries). On the plain tunnel's final failure the connect
 // text replaces the request data.
 Attempt Exchange::connect() {
+  if (g_open_stream) {
+    s_ = g_open_stream(r_.secured);
+    return s_ ? Attempt::kOk : Attempt::kFailed;
+  }
   if (r_.secured) {
     const bool open = zwsock_open_ssl() == 0;
     s_ = zrnet::tls_stream();
@@ -627,6 +632,12 @@ int Exchange::finish(Attempt result, Phase phase) {
 ZR_NET_SLEEP_FN zr_net_sleep_handler(ZR_NET_SLEEP_FN fn) {
   ZR_NET_SLEEP_FN previous = g_sleep;
   g_sleep = fn ? fn : real_sleep;
+  return previous;
+}
+
+ZR_NET_STREAM_FN zr_net_stream_handler(ZR_NET_STREAM_FN fn) {
+  ZR_NET_STREAM_FN previous = g_open_stream;
+  g_open_stream = fn;
   return previous;
 }
 
