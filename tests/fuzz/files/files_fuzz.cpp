@@ -34,8 +34,8 @@ void text_lines(int cap, bool cutting, const std::uint8_t* data, std::size_t siz
   const bool fatal = lib_fuzz::fatal_end_of([&] {
     for (std::size_t lines = 0; lines <= size; ++lines) {
       bool cut = false;
-      const int n = cutting ? zr_fread_txt_cut(buf.data(), cap, fp, &cut)
-                            : fread_txt(buf.data(), cap, fp);
+      const int n =
+          cutting ? zr_fread_txt_cut(buf.data(), cap, fp, &cut) : fread_txt(buf.data(), cap, fp);
       if (n < 0 || n >= cap || buf[static_cast<std::size_t>(n)] != '\0' ||
           buf[static_cast<std::size_t>(cap)] != '\x5A' ||
           std::memchr(buf.data(), '\n', static_cast<std::size_t>(n)) ||

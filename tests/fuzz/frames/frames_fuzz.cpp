@@ -57,7 +57,9 @@ void no_pause(std::uint32_t) {}
 // The system HTTP client: one request whose status comes first.
 char g_handle;
 int g_status = 200;
-plat::HttpSession* session_open(const char*) { return reinterpret_cast<plat::HttpSession*>(&g_handle); }
+plat::HttpSession* session_open(const char*) {
+  return reinterpret_cast<plat::HttpSession*>(&g_handle);
+}
 bool set_timeout(plat::HttpSession*, unsigned long) { return true; }
 plat::HttpConnection* connect(plat::HttpSession*, const char*, bool) {
   return reinterpret_cast<plat::HttpConnection*>(&g_handle);
@@ -88,9 +90,9 @@ void close_connection(plat::HttpConnection*) {}
 void close_session(plat::HttpSession*) {}
 unsigned long last_error() { return 0; }
 const ZR_HTTP_CLIENT kReceivedClient = {
-    session_open, set_timeout,    connect,       open_request,    add_headers,
-    send,         status,         content_length, raw_headers,    read,
-    password_dialog, close_request, close_connection, close_session, last_error,
+    session_open,     set_timeout,    connect,     open_request, add_headers,     send,
+    status,           content_length, raw_headers, read,         password_dialog, close_request,
+    close_connection, close_session,  last_error,
 };
 
 // The direct framed connection over a local socket pair: the peer's end holds
@@ -179,8 +181,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // An answer arrived: its text and binary part lie within the record, and a
   // NUL follows them.
-  const std::int64_t end = static_cast<std::int64_t>(zrwork->mlng) +
-                           (transport != 3 && zrwork->p_msg->hdr.sts > 0 ? zrwork->p_msg->hdr.sts : 0);
+  const std::int64_t end =
+      static_cast<std::int64_t>(zrwork->mlng) +
+      (transport != 3 && zrwork->p_msg->hdr.sts > 0 ? zrwork->p_msg->hdr.sts : 0);
   if (zrwork->mlng < 0 || end > zrwork->p_msg_cap) std::abort();
   if (transport != 3 && zr_msg_data(zrwork->p_msg)[end] != '\0') std::abort();
   return 0;

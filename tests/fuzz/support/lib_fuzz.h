@@ -178,6 +178,4 @@ bool terminated(const char (&field)[N]) {
 }  // namespace lib_fuzz
 
 // The wrapped process end of the platform layer (see the top of this file).
-extern "C" [[noreturn]] void __wrap__ZN4plat12exit_processEi(int) {
-  throw lib_fuzz::FatalEnd{};
-}
+extern "C" [[noreturn]] void __wrap__ZN4plat12exit_processEi(int) { throw lib_fuzz::FatalEnd{}; }
