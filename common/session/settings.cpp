@@ -148,10 +148,20 @@ void host_line(const char* value, const char* line) {
 }
 
 // "host:port", split at the first colon; a value without a colon is ignored.
+// So is a host with a control byte: no host name holds one, and the writer
+// would end the line before it, so the file written would lose the port and
+// with it the whole proxy.
 void proxy_line(const char* value, const char* line) {
   const char* colon = std::strchr(value, ':');
   if (!colon) return;
   std::size_t len = static_cast<std::size_t>(colon - value);
+  for (std::size_t i = 0; i < len; ++i) {
+    const auto c = static_cast<unsigned char>(value[i]);
+    if (c < 0x20 || c == 0x7F) {
+      _dbg_print("ZORAX.INI: control byte 0x%02X in the proxy host, line ignored", c);
+      return;
+    }
+  }
   text_value(zrconn->pxy_host, value, len, line);
   zr::copy(zr00->http_proxy_host, zrconn->pxy_host);
   zrconn->pxy_port = static_cast<std::uint16_t>(number(colon + 1, 0xFFFF, line));

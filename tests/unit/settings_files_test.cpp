@@ -216,6 +216,7 @@ TEST_F(SettingsFilesTest, ProxyUseFollowsTheProxyLineUnlessGiven) {
       {{"PROXY               proxy1"}, 0, "", 0},       // no colon: ignored
       {{"PROXY               [::1]:3128"}, 1, "[", 0},  // split at the first colon
       {{"PROXY               proxy1:99999"}, 1, "proxy1", 65535},
+      {{"PROXY               proxy1\x13:8080"}, 0, "", 0},  // a control byte in the host: ignored
   };
   for (const auto& c : cases) {
     _zrcmna_kill();
