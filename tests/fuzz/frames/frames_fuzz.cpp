@@ -4,7 +4,8 @@
 //    (the first, a busy re-send's, a challenge's, a retry's) reads on from the
 //    same bytes: answer headers, interim, busy and challenge answers with
 //    their bodies, and the frame;
-//  - the system HTTP client: two bytes of status, then the body with the frame;
+//  - the system HTTP client: two bytes choose the status of each send (first
+//    and re-send), then the body holds the frame;
 //  - the direct framed connection: the frames of a long answer, over a local
 //    socket pair.
 // A fatal end after the failure's text is specified, not a finding. After an
