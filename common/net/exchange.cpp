@@ -99,6 +99,7 @@ int mid() { return zrwork->p_msg->hdr.mid; }
 
 void real_sleep(std::uint32_t ms) { plat::sleep_ms(ms); }
 ZR_NET_SLEEP_FN g_sleep = real_sleep;
+ZR_NET_STREAM_FN g_open_stream = nullptr;
 
 // The "Receive Length Error" of a frame that cannot be taken.
 Attempt length_error(std::int32_t lng, std::int32_t sts) {
@@ -318,6 +319,10 @@ void Exchange::restore(int attempt) {
 // (which has its own retries). On the plain tunnel's final failure the connect
 // text replaces the request data.
 Attempt Exchange::connect() {
+  if (g_open_stream) {
+    s_ = g_open_stream(r_.secured);
+    return s_ ? Attempt::kOk : Attempt::kFailed;
+  }
   if (r_.secured) {
     const bool open = zwsock_open_ssl() == 0;
     s_ = zrnet::tls_stream();
@@ -583,12 +588,12 @@ Attempt Exchange::read_frame(const char* hdr) {
   // has begun, and the attempt is not repeated.
   if (text_len > 0 && read_exact(msg->data, static_cast<long>(text_len), &ecd) != Attempt::kOk)
     return Attempt::kFailed;
-  msg->data[text_len] = '\0';
+  zr_msg_data(msg)[text_len] = '\0';
   if (bin_len > 0) {
-    if (Attempt r = read_exact(msg->data + text_len, static_cast<long>(bin_len), &ecd);
+    if (Attempt r = read_exact(zr_msg_data(msg) + text_len, static_cast<long>(bin_len), &ecd);
         r != Attempt::kOk)
       return r;
-    msg->data[text_len + bin_len] = '\0';
+    zr_msg_data(msg)[text_len + bin_len] = '\0';
   }
   return Attempt::kOk;
 }
@@ -627,6 +632,12 @@ int Exchange::finish(Attempt result, Phase phase) {
 ZR_NET_SLEEP_FN zr_net_sleep_handler(ZR_NET_SLEEP_FN fn) {
   ZR_NET_SLEEP_FN previous = g_sleep;
   g_sleep = fn ? fn : real_sleep;
+  return previous;
+}
+
+ZR_NET_STREAM_FN zr_net_stream_handler(ZR_NET_STREAM_FN fn) {
+  ZR_NET_STREAM_FN previous = g_open_stream;
+  g_open_stream = fn;
   return previous;
 }
 

@@ -287,7 +287,7 @@ int build_request(const RequestShape& shape) {
   }
   std::memmove(msg->data + h.size(), msg->data, static_cast<std::size_t>(len));
   std::memcpy(msg->data, h.data(), h.size());
-  msg->data[total] = '\0';
+  zr_msg_data(msg)[total] = '\0';
   zrwork->mlng = static_cast<std::int32_t>(total);
   ++zr01->ua_p;
   ++zr01->ua_r;

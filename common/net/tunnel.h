@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "net/header_parse.h"
@@ -23,6 +24,14 @@ void zrnet_msg_fn_install(bool startup);
 // record the pauses; returns the previous one.
 typedef void (*ZR_NET_SLEEP_FN)(std::uint32_t ms);
 ZR_NET_SLEEP_FN zr_net_sleep_handler(ZR_NET_SLEEP_FN fn);
+
+// Where the tunnel's exchanges get their byte stream: by default a connection
+// to the proxy or the server (a TLS session for the secured tunnel). Fuzz
+// targets replace it to serve answer bytes without a connection; a null stream
+// is a connection that could not be opened. Returns the previous one (null:
+// the default).
+typedef std::unique_ptr<zrnet::Stream> (*ZR_NET_STREAM_FN)(bool secured);
+ZR_NET_STREAM_FN zr_net_stream_handler(ZR_NET_STREAM_FN fn);
 
 namespace zrnet {
 

@@ -138,14 +138,16 @@ int read_frame(plat::HttpRequest* r) {
   if (!zr_msg_frame_fits(h, -1, &text_len, &bin_len)) return length_error(h.lng, h.sts);
   PHMSG* msg = zrwork->p_msg;
   msg->hdr = h;
+  // A text part cut short is a failed read as well: mlng would announce bytes
+  // that never arrived.
   n = text_len > 0 ? read_up_to(r, msg->data, static_cast<long>(text_len)) : 0;
-  if (n < 0) return read_failure();
-  msg->data[n] = '\0';
+  if (n != text_len) return read_failure();
+  zr_msg_data(msg)[n] = '\0';
   if (bin_len > 0) {
     // A binary part cut short would leave its missing bytes announced as data.
-    n = read_up_to(r, msg->data + text_len, static_cast<long>(bin_len));
+    n = read_up_to(r, zr_msg_data(msg) + text_len, static_cast<long>(bin_len));
     if (n != bin_len) return read_failure();
-    msg->data[text_len + bin_len] = '\0';
+    zr_msg_data(msg)[text_len + bin_len] = '\0';
   }
   zrhttp_close();
   zrwork->mlng = static_cast<std::int32_t>(text_len);

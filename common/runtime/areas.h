@@ -367,6 +367,11 @@ ZR_PROGRAM zr_program();
 // Whether a message record is one of the two built into zrwork (never freed)
 // rather than a heap block that replaced it.
 bool zr_msg_builtin(const PHMSG* msg);
+// The data of a message record addressed through its block: a heap block that
+// replaced a built-in record holds more bytes than the array type of data says,
+// so a byte beyond that array is reached through this pointer, never by
+// indexing data itself.
+inline char* zr_msg_data(PHMSG* msg) { return reinterpret_cast<char*>(msg) + sizeof(PHMSG_HDR); }
 
 ZR_API void _zrcmna_make();
 ZR_API void _zrcmna_kill();

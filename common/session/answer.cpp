@@ -176,7 +176,7 @@ const char* answer_text() {
   if (end >= zrwork->p_msg_cap) end = zrwork->p_msg_cap - 1;
   // The transports end the text with a NUL; make sure a malformed answer does too.
   if (::strnlen(msg->data, static_cast<std::size_t>(end) + 1) > static_cast<std::size_t>(end)) {
-    msg->data[end] = '\0';
+    zr_msg_data(msg)[end] = '\0';
   }
   return msg->data;
 }

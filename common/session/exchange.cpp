@@ -42,7 +42,7 @@ bool send_frames(int sock) {
     frame->hdr.kd00 = msg->hdr.kd00;
     frame->hdr.lng = part + kMsgHeaderSize;
     frame->hdr.sts = total;
-    std::memcpy(frame->data, msg->data + off, static_cast<std::size_t>(part));
+    std::memcpy(frame->data, zr_msg_data(msg) + off, static_cast<std::size_t>(part));
     if (zr00->write_fn(sock, reinterpret_cast<const char*>(frame.get()), frame->hdr.lng) != 1) {
       return false;
     }
@@ -90,12 +90,11 @@ int take_answer(int sock) {
                  zrwork->snd_msg->hdr.mid, zrwork->snd_msg->hdr.lng, total, got);
       return -1;
     }
-    std::memcpy(msg->data + got, zrwork->snd_msg->data, static_cast<std::size_t>(part));
+    std::memcpy(zr_msg_data(msg) + got, zrwork->snd_msg->data, static_cast<std::size_t>(part));
     got += part;
   }
-  // The grown block holds total + 1024 data bytes, more than the built-in
-  // record's array type says: address the byte through the block itself.
-  reinterpret_cast<char*>(msg)[kMsgHeaderSize + got] = '\0';
+  // The grown block holds total + 1024 data bytes.
+  zr_msg_data(msg)[got] = '\0';
   zrwork->mlng = got;
   return 0;
 }
@@ -168,7 +167,7 @@ int zr0930_krkr_proc(int show, int interval_ms) {
     std::int32_t end = msg->hdr.lng - kMsgHeaderSize;
     if (end < 0) end = 0;
     if (end >= zrwork->p_msg_cap) end = zrwork->p_msg_cap - 1;
-    msg->data[end] = '\0';
+    zr_msg_data(msg)[end] = '\0';
     if (progress_step(show, msg->data)) {
       zrwork->mlng = 0;
       zr0930_msg_set("CANCEL", 6);

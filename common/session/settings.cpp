@@ -106,6 +106,21 @@ unsigned number(const char* value, unsigned max, const char* line) {
   return static_cast<unsigned>(v);
 }
 
+// Whether a text value (host, object, proxy host) can be kept: one with a
+// control byte is refused with a trace line. No name holds one, and the writer
+// ends a line before it, so the file written from the value would read back
+// without it (an empty host line, a proxy without its port).
+bool text_value_ok(const char* value, std::size_t len) {
+  for (std::size_t i = 0; i < len; ++i) {
+    const auto c = static_cast<unsigned char>(value[i]);
+    if (c < 0x20 || c == 0x7F) {
+      _dbg_print("ZORAX.INI: control byte 0x%02X in a value, line ignored", c);
+      return false;
+    }
+  }
+  return true;
+}
+
 // Copies a text value into a field; an over-long value is cut with a trace line.
 template <std::size_t N>
 void text_value(char (&field)[N], const char* value, std::size_t len, const char* line) {
@@ -143,15 +158,18 @@ void host_line(const char* value, const char* line) {
     _dbg_print("ZORAX.INI: more than %d host lines, dropped: %s", kHostMax, line);
     return;
   }
+  if (!text_value_ok(value, std::strlen(value))) return;
   text_value(zrconn->host_nm[zrconn->host_cnt], value, std::strlen(value), line);
   zrconn->host_cnt++;
 }
 
-// "host:port", split at the first colon; a value without a colon is ignored.
+// "host:port", split at the first colon; a value without a colon is ignored,
+// and so is a host with a control byte.
 void proxy_line(const char* value, const char* line) {
   const char* colon = std::strchr(value, ':');
   if (!colon) return;
   std::size_t len = static_cast<std::size_t>(colon - value);
+  if (!text_value_ok(value, len)) return;
   text_value(zrconn->pxy_host, value, len, line);
   zr::copy(zr00->http_proxy_host, zrconn->pxy_host);
   zrconn->pxy_port = static_cast<std::uint16_t>(number(colon + 1, 0xFFFF, line));
@@ -198,7 +216,7 @@ void apply_line(const char* line) {
       host_line(v, line);
       break;
     case Key::kObject:
-      text_value(zrconn->obj_nm, v, std::strlen(v), line);
+      if (text_value_ok(v, std::strlen(v))) text_value(zrconn->obj_nm, v, std::strlen(v), line);
       break;
     case Key::kProxyHttpVer:
       zr00->pxy_http11 = on_off(v);

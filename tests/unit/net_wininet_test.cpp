@@ -475,9 +475,13 @@ TEST_F(NetWininet, HostileFrameLengthsAreReceiveErrors) {
         "Error) p_msg->lng:" +
         std::to_string(c.lng));
   }
-  // A frame header cut short, and a binary part cut short.
+  // A frame header cut short, a text part cut short (mlng would announce
+  // bytes that never arrived) and a binary part cut short.
   fake = Fake{};
   fake.answers = {{200, frame(112, 0, 0, "").substr(0, 8)}};
+  expect_end("*** Error of zrhttp_pmsg *** tno:T0001, mid:112, err:zrhttp Error of Receive");
+  fake = Fake{};
+  fake.answers = {{200, frame(112, 0, 0, std::string(40, 't')).substr(0, 30)}};
   expect_end("*** Error of zrhttp_pmsg *** tno:T0001, mid:112, err:zrhttp Error of Receive");
   fake = Fake{};
   fake.answers = {{200, frame(112, 0, 50, "t", std::string(20, 'b'))}};

@@ -301,6 +301,27 @@ TEST_F(SettingsFilesTest, HostTableKeepsFiveAndFieldsAreCut) {
             5);
 }
 
+TEST_F(SettingsFilesTest, ValuesWithAControlByteAreIgnoredAndTheFileReadsBackTheSame) {
+  // The writer ends a line before a control byte: kept, such a value would
+  // come back as an empty host line or a proxy without its port.
+  write_ini({"ホスト名            \x07svr", "ホスト名            svr1.example",
+             "オブジェクト名      QRT\x01SVR", "PROXY               proxy\x13:8080"});
+  ASSERT_EQ(zrnet_ini_read(), 0);
+  ASSERT_EQ(+zrconn->host_cnt, 1);
+  EXPECT_STREQ(zrconn->host_nm[0], "svr1.example");
+  EXPECT_STREQ(zrconn->obj_nm, "");
+  EXPECT_STREQ(zrconn->pxy_host, "");
+  EXPECT_EQ(+zr00->proxy_use, 0);
+  EXPECT_TRUE(trace_has("control byte 0x07 in a value, line ignored"));
+  EXPECT_TRUE(trace_has("control byte 0x13 in a value, line ignored"));
+
+  ASSERT_EQ(zrnet_ini_write(), 0);
+  const std::string written = read_file(ini());
+  ASSERT_EQ(zrnet_ini_read(), 0);
+  ASSERT_EQ(zrnet_ini_write(), 0);
+  EXPECT_EQ(read_file(ini()), written);
+}
+
 TEST_F(SettingsFilesTest, ReadingAgainDoesNotAppendHosts) {
   write_ini({"ホスト名            a1", "ホスト名            a2"});
   ASSERT_EQ(zrnet_ini_read(), 0);

@@ -7,14 +7,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "sdi_fuzz_support.h"
+#include "../support/lib_fuzz.h"
 #include "runtime/ini.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  sdi_fuzz::setup();
-  const std::string config = sdi_fuzz::path("DLV\\CONFIG.INI");
+  lib_fuzz::setup();
+  const std::string config = lib_fuzz::path("DLV\\CONFIG.INI");
 
-  sdi_fuzz::put_file("DLV\\CONFIG.INI", data, size);
+  lib_fuzz::put_file("DLV\\CONFIG.INI", data, size);
   _sdi_config_read();
   char value[kConfigValueMax];
   _config_read(config.c_str(), "SYSTEM", "check_time", value);
@@ -25,26 +25,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   _config_write("00001", "vwd_fg", nullptr);
   _config_write("LIST", nullptr, nullptr);
   _config_close();
-  const std::string written = sdi_fuzz::file_bytes(config);
+  const std::string written = lib_fuzz::file_bytes(config);
 
   _config_open(config.c_str());
   _config_write("SYSTEM", "check_time", "12:00:00");  // unchanged: marks it for writing
   _config_close();
-  if (sdi_fuzz::file_bytes(config) != written) {
+  if (lib_fuzz::file_bytes(config) != written) {
     std::fprintf(stderr, "a written document does not read back the same\n");
     std::abort();
   }
 
-  sdi_fuzz::put_file("DLV\\RESULT\\00001.FIL", data, size);
-  sdi_fuzz::put_file("DLV\\RESULT\\00001_VWD.FIL", data, size);
+  lib_fuzz::put_file("DLV\\RESULT\\00001.FIL", data, size);
+  lib_fuzz::put_file("DLV\\RESULT\\00001_VWD.FIL", data, size);
   _sdi_result_read(1);
   if (zrsdi->rslt_cnt < 0 || zrsdi->rslt_cnt > kSdiRsltMax) std::abort();
   _sdi_vwd_write(1);
 
   // The result writer keeps every line within what _config_read takes.
   _sdi_result_write(1, data, static_cast<std::int32_t>(size));
-  const std::string result = sdi_fuzz::file_bytes(sdi_fuzz::path("DLV\\RESULT\\00001.FIL"));
-  if (!sdi_fuzz::lines_fit(reinterpret_cast<const std::uint8_t*>(result.data()), result.size(),
+  const std::string result = lib_fuzz::file_bytes(lib_fuzz::path("DLV\\RESULT\\00001.FIL"));
+  if (!lib_fuzz::lines_fit(reinterpret_cast<const std::uint8_t*>(result.data()), result.size(),
                            600)) {
     std::fprintf(stderr, "the result writer wrote a line the reader does not take\n");
     std::abort();
