@@ -167,4 +167,12 @@ TEST_F(CrashSafetyTest, EveryStateFileIsTheOldOrTheNewOne) {
 
 }  // namespace
 
+#else
+
+// The fault hook lives in the POSIX platform and the sweep forks at each
+// statement; under Wine the suite says so instead of running.
+TEST(CrashSafetyTest, EveryStateFileIsTheOldOrTheNewOne) {
+  GTEST_SKIP() << "the write path's fault hook is the native platform's";
+}
+
 #endif  // _WIN32
