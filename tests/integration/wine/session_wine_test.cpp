@@ -173,19 +173,29 @@ TEST_P(SessionAuthProxyTest, UserCheckThroughTheAuthenticatingProxy) {
   EXPECT_EQ(same, lines) << log;
 }
 
+// The squid whose port the environment variable names as the proxy, NTLM_MODE
+// (keep the connection) as given, HTTP/1.1, a fresh conversation, the proxy
+// account and the service account WUSER01; false when that squid is not there.
+bool via_ntlm_proxy(const char* port_env, bool keep, const char* proxy_user,
+                    const char* proxy_pass) {
+  const char* port = std::getenv(port_env);
+  if (!port || !*port) return false;
+  zr00->http_proxy_port = static_cast<std::uint16_t>(std::atoi(port));
+  zr00->ntlm_mode = keep ? 1 : 0;
+  zr00->pxy_http11 = 1;
+  zwsockh_auth_initial();
+  zr::copy(zr00->pxy_user, proxy_user);
+  zr::copy(zr00->pxy_pass, proxy_pass);
+  return true;
+}
+
 // NTLM is bound to its connection: with NTLM_MODE off every request asks the
 // proxy to close after its answer, so the second round arrives on a new
 // connection, which squid refuses. The user check fails with the
 // authentication error instead of looping, and nothing reaches the server.
 TEST_F(SessionWineTest, NtlmWithoutAKeptConnectionFails) {
-  const char* port = std::getenv("QRT_NTLM_PROXY_PORT");
-  if (!port || !*port) GTEST_SKIP() << "squid is not available";
-  zr00->http_proxy_port = static_cast<std::uint16_t>(std::atoi(port));
-  zr00->ntlm_mode = 0;
-  zr00->pxy_http11 = 1;
-  zwsockh_auth_initial();
-  zr::copy(zr00->pxy_user, "QRTDOM/wproxy");
-  zr::copy(zr00->pxy_pass, "wproxypass");
+  if (!via_ntlm_proxy("QRT_NTLM_PROXY_PORT", false, "QRTDOM/wproxy", "wproxypass"))
+    GTEST_SKIP() << "squid is not available";
   user("WUSER01", "wpass01");
   const std::string log_file = std::string(std::getenv("QRT_AUTH_PROXY_DIR")) + "/ntlm/access.log";
   const std::size_t start = qrt_test::read_file(log_file).size();
@@ -208,14 +218,8 @@ TEST_F(SessionWineTest, NtlmWithoutAKeptConnectionFails) {
 // desktop identity here), so the system client's failure ends the process
 // with its message.
 TEST_F(SessionWineTest, RefusedNtlmHandsOverToTheSystemClient) {
-  const char* port = std::getenv("QRT_NTLM_REFUSING_PROXY_PORT");
-  if (!port || !*port) GTEST_SKIP() << "squid is not available";
-  zr00->http_proxy_port = static_cast<std::uint16_t>(std::atoi(port));
-  zr00->ntlm_mode = 1;
-  zr00->pxy_http11 = 1;
-  zwsockh_auth_initial();
-  zr::copy(zr00->pxy_user, "QRTDOM\\unknown");
-  zr::copy(zr00->pxy_pass, "nopass");
+  if (!via_ntlm_proxy("QRT_NTLM_REFUSING_PROXY_PORT", true, "QRTDOM\\unknown", "nopass"))
+    GTEST_SKIP() << "squid is not available";
   user("WUSER01", "wpass01");
   EXPECT_EXIT(
       {
