@@ -74,9 +74,12 @@ printf "%-12s %s %s %s %s   %6.2fx %6.2fx\n" "corpus" "$(mbs "$sum_n" "$sum_ours
   "$(awk -v a="$sum_bsd" -v b="$sum_ours" 'BEGIN{print a/b}')"
 
 echo
-echo "== start-up: a one-line archive (microseconds, best of 5)"
+echo "== start-up: a one-line archive (microseconds per run, best of 5 rounds)"
 printf 'one line of text\r\n' >"$tmp/one.txt"
 "$qrtlha" c "$tmp/one.lzh" "$tmp/one.txt" >/dev/null
+# The floor: a program that only writes the line into a new file, flushes it and
+# renames it over the target (what qrtlha must do at the least).
+cc -O2 -static "$here/flush_floor.c" -o "$out/flush_floor"
 # Microseconds per run of 50 runs in a row (the clock is read once around them).
 per_run() {
   local t0 t1
@@ -85,10 +88,16 @@ per_run() {
   t1=$(date +%s%N)
   echo $(((t1 - t0) / 50000))
 }
-t_ours=$(per_run "$qrtlha" x "$tmp/one.lzh" "$tmp/one.out")
-t_lhasa=$(cd "$tmp" && per_run lhasa xfq one.lzh)
-printf "qrtlha %d  lhasa %d  lhasa/qrtlha %.2fx\n" "$t_ours" "$t_lhasa" \
-  "$(awk -v a="$t_lhasa" -v b="$t_ours" 'BEGIN{print a/b}')"
+# The three take turns, so that a slower spell of the disk meets each of them.
+b_ours=999999 b_lhasa=999999 b_floor=999999
+for _ in 1 2 3 4 5; do
+  t=$(per_run "$qrtlha" x "$tmp/one.lzh" "$tmp/one.out") && ((t < b_ours)) && b_ours=$t
+  t=$(cd "$tmp" && per_run lhasa xfq one.lzh) && ((t < b_lhasa)) && b_lhasa=$t
+  t=$(per_run "$out/flush_floor" "$tmp/floor.out") && ((t < b_floor)) && b_floor=$t
+done
+printf "qrtlha %d  lhasa %d  floor (create, write, flush, rename) %d   lhasa/qrtlha %.2fx  floor/qrtlha %.2fx\n" \
+  "$b_ours" "$b_lhasa" "$b_floor" "$(awk -v a="$b_lhasa" -v b="$b_ours" 'BEGIN{print a/b}')" \
+  "$(awk -v a="$b_floor" -v b="$b_ours" 'BEGIN{print a/b}')"
 
 echo
 echo "== compression time of whole programs (ms, best of 5): qrtlha, jlha"

@@ -48,8 +48,12 @@ int main(int argc, char** argv) {
 #if defined(__GLIBC__)
   // Blocks of 16 KiB and more (the areas, the work tables) come straight from
   // the system as zero pages that are touched only where they are used,
-  // instead of being cleared on the heap: a small archive is done sooner.
+  // instead of being cleared on the heap: a small archive is done sooner. The
+  // heap's free top (what the start-up left of its first extension) is given
+  // back first, or the first areas would be cut from it and cleared page by page.
   mallopt(M_MMAP_THRESHOLD, 16 * 1024);
+  mallopt(M_TOP_PAD, 0);
+  malloc_trim(0);
 #endif
   _zrcmna_make();
   int rc = compress ? _lha(0, file, archive) : _lha(1, archive, file);
