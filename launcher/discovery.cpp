@@ -256,16 +256,12 @@ bool read_script_file(const char* url) {
       _dbg_print("read_script_file : the settings file was not downloaded");
       return false;
     }
-    constexpr std::string_view kKey = "AutoConfigJSURL=";
-    const std::size_t at = text.find(kKey);
-    if (at == std::string::npos) {
+    const zrnet::InsScript found = zrnet::ins_script_url(text, sizeof zr01->fnm_work, &script_url);
+    if (found == zrnet::InsScript::kMissing) {
       _dbg_print("AutoConfigURL not found");
       return false;
     }
-    const std::size_t from = at + kKey.size();
-    const std::size_t end = text.find("\r\n", from);
-    script_url = text.substr(from, end == std::string::npos ? std::string::npos : end - from);
-    if (script_url.size() >= sizeof zr01->fnm_work) {
+    if (found == zrnet::InsScript::kTooLong) {
       _dbg_print("read_script_file : AutoConfigJSURL longer than %u bytes",
                  unsigned(sizeof zr01->fnm_work - 1));
       return false;

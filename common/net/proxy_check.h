@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "platform/registry.h"
 #include "runtime/areas.h"
@@ -64,6 +66,13 @@ ProxyParse parse_script_proxy(const char* script, std::size_t len, ProxyEntry* o
 // entry after the first PROXY, the spaces after it skipped, the host up to the
 // next ":", the port's digits after it. *found tells whether there was a PROXY.
 ProxyParse parse_answer_proxy(const char* answer, std::size_t len, ProxyEntry* out, bool* found);
+
+// The script address an Internet settings (.ins) file names: the text after
+// its first "AutoConfigJSURL=" up to the next CR LF (or the end). kFound with
+// *url set; kMissing without the key; kTooLong when the address would not fit
+// cap bytes with its NUL.
+enum class InsScript { kFound, kMissing, kTooLong };
+InsScript ins_script_url(std::string_view text, std::size_t cap, std::string* url);
 
 // The trace line of a refused entry (what names the source); the source text
 // is cut.

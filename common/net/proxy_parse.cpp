@@ -1,9 +1,11 @@
 // The parsing of the proxy detection's outside input: ProxyServer values,
 // automatic-configuration addresses, the script answer's length field and the
-// script's first quoted PROXY entry. Hosts must be made of host-name characters
+// script's first quoted PROXY entry, the script address of an Internet settings
+// file. Hosts must be made of host-name characters
 // and fit the 64-byte field (a longer one is refused, never cut); ports must lie
 // in 1..65535.
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "net/proxy_check.h"
@@ -173,6 +175,17 @@ bool split_config_url(const char* url, char* server, std::size_t server_cap, cha
   }
   *port = p;
   return true;
+}
+
+InsScript ins_script_url(std::string_view text, std::size_t cap, std::string* url) {
+  constexpr std::string_view kKey = "AutoConfigJSURL=";
+  const std::size_t at = text.find(kKey);
+  if (at == std::string_view::npos) return InsScript::kMissing;
+  std::string_view value = text.substr(at + kKey.size());
+  value = value.substr(0, value.find("\r\n"));
+  if (value.size() >= cap) return InsScript::kTooLong;
+  url->assign(value);
+  return InsScript::kFound;
 }
 
 }  // namespace zrnet

@@ -277,3 +277,28 @@ TEST(ProxyScriptLength, CapsTheLengthField) {
 }
 
 }  // namespace
+
+TEST(ProxyInsFile, TakesTheFirstScriptAddressUpToItsLineEnd) {
+  using zrnet::InsScript;
+  struct Case {
+    std::string text;
+    InsScript result;
+    const char* url;
+  } cases[] = {
+      {"[AutoProxy]\r\nAutoConfigJSURL=http://p/a.pac\r\nAutoConfigJSURL=http://q/b.pac\r\n",
+       InsScript::kFound, "http://p/a.pac"},
+      {"AutoConfigJSURL=http://p/a.pac", InsScript::kFound, "http://p/a.pac"},
+      {"AutoConfigJSURL=\r\n", InsScript::kFound, ""},
+      {"[AutoProxy]\r\nAutoConfigURL=http://p/a.pac\r\n", InsScript::kMissing, ""},
+      {"AutoConfigJSURL=http://p/" + std::string(8, 'x') + "\r\n", InsScript::kTooLong, ""},
+      {"AutoConfigJSURL=http://p/" + std::string(6, 'x') + "\r\n", InsScript::kFound,
+       "http://p/xxxxxx"},
+  };
+  for (const Case& c : cases) {
+    std::string url = "unchanged";
+    EXPECT_EQ(zrnet::ins_script_url(c.text, 16, &url), c.result) << c.text;
+    if (c.result == InsScript::kFound) {
+      EXPECT_EQ(url, c.url) << c.text;
+    }
+  }
+}

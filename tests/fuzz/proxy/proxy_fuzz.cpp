@@ -1,8 +1,9 @@
 // Fuzz target: the proxy detection's parsers of outside input. The first byte
 // chooses the parser, the rest is its input: a ProxyServer value, a
 // configuration-script address, an answer header's length field, a script
-// searched for its quoted PROXY entry, a script host's answer, or a proxy text
-// of the HTTP service (a host without a port on port 80). A found entry must fit its field with a
+// searched for its quoted PROXY entry, a script host's answer, a proxy text
+// of the HTTP service (a host without a port on port 80), or an Internet
+// settings file searched for its script address. A found entry must fit its field with a
 // host made of host-name characters and a port of 1..65535.
 #include <cstdint>
 #include <cstdio>
@@ -28,7 +29,7 @@ void check_entry(zrnet::ProxyParse r, const zrnet::ProxyEntry& e) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const int which = data[0] % 6;
+  const int which = data[0] % 7;
   // The registry hands over at most 255 bytes of text, NUL-terminated.
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   switch (which) {
@@ -65,6 +66,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       zrnet::ProxyEntry e;
       const zrnet::ProxyParse r = zrnet::parse_proxy_server(text.substr(0, 1024).c_str(), &e, 80);
       check_entry(r, e);
+      break;
+    }
+    case 6: {
+      // The script address fits the field and ends before the line's end.
+      std::string url;
+      constexpr std::size_t kCap = 512;  // the launcher's field
+      if (zrnet::ins_script_url(text, kCap, &url) == zrnet::InsScript::kFound &&
+          (url.size() >= kCap || url.find("\r\n") != std::string::npos ||
+           text.find("AutoConfigJSURL=" + url) == std::string::npos))
+        std::abort();
       break;
     }
     default: {
