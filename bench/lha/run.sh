@@ -6,7 +6,8 @@
 # 2. Expansion of the same archives by whole programs as a user runs them (best
 #    of 5 wall-clock runs, output to a file): qrtlha (which replaces its output
 #    atomically and flushes it to the disk), lhasa, bsdtar, 7z; and the start-up
-#    of a one-line archive, qrtlha against lhasa.
+#    of a one-line archive, qrtlha against lhasa and a bare flush-and-rename
+#    program (flush_floor.c).
 # 3. Compressed size next to jlha -lh6- (member data only) and gzip -6, and the
 #    compression time of qrtlha next to jlha's.
 set -euo pipefail

@@ -276,8 +276,6 @@ TEST(ProxyScriptLength, CapsTheLengthField) {
     EXPECT_EQ(zrnet::script_length(c.header, std::strlen(c.header)), c.length) << c.header;
 }
 
-}  // namespace
-
 TEST(ProxyInsFile, TakesTheFirstScriptAddressUpToItsLineEnd) {
   using zrnet::InsScript;
   struct Case {
@@ -290,7 +288,8 @@ TEST(ProxyInsFile, TakesTheFirstScriptAddressUpToItsLineEnd) {
       {"AutoConfigJSURL=http://p/a.pac", InsScript::kFound, "http://p/a.pac"},
       {"AutoConfigJSURL=\r\n", InsScript::kFound, ""},
       {"[AutoProxy]\r\nAutoConfigURL=http://p/a.pac\r\n", InsScript::kMissing, ""},
-      {"AutoConfigJSURL=http://p/" + std::string(8, 'x') + "\r\n", InsScript::kTooLong, ""},
+      // 16 bytes do not fit 16 with their NUL; 15 do.
+      {"AutoConfigJSURL=http://p/" + std::string(7, 'x') + "\r\n", InsScript::kTooLong, ""},
       {"AutoConfigJSURL=http://p/" + std::string(6, 'x') + "\r\n", InsScript::kFound,
        "http://p/xxxxxx"},
   };
@@ -302,3 +301,5 @@ TEST(ProxyInsFile, TakesTheFirstScriptAddressUpToItsLineEnd) {
     }
   }
 }
+
+}  // namespace

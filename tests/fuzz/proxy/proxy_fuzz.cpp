@@ -69,13 +69,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     }
     case 6: {
-      // The script address fits the field and ends before the line's end.
+      // The script address is the whole rest of the key's line and fits the field.
       std::string url;
       constexpr std::size_t kCap = 512;  // the launcher's field
-      if (zrnet::ins_script_url(text, kCap, &url) == zrnet::InsScript::kFound &&
-          (url.size() >= kCap || url.find("\r\n") != std::string::npos ||
-           text.find("AutoConfigJSURL=" + url) == std::string::npos))
-        std::abort();
+      const std::size_t at = text.find("AutoConfigJSURL=");
+      const zrnet::InsScript r = zrnet::ins_script_url(text, kCap, &url);
+      if ((at == std::string::npos) != (r == zrnet::InsScript::kMissing)) std::abort();
+      if (r == zrnet::InsScript::kFound) {
+        const std::string rest = text.substr(at + 16);
+        if (url.size() >= kCap || url != rest.substr(0, rest.find("\r\n"))) std::abort();
+      }
       break;
     }
     default: {
