@@ -207,6 +207,15 @@ int Exchange::run_secured() {
   char hdr[kHeaderMax + 1] = "";
   Attempt result = on_connection(hdr);
   for (int lcnt = 0; result != Attempt::kOk;) {
+    if (result == Attempt::kNeedCredentials) {
+      // A challenge inside the secured connection comes from the server (a
+      // proxy sees only the CONNECT's tunnel): the stored credentials are the
+      // proxy's and are not sent to it. The exchange ends with the
+      // credentials message, on the last attempt as on the first.
+      _dbg_print("server challenge (%d) inside TLS: the proxy's credentials are not sent",
+                 zrwork->http_sts);
+      break;
+    }
     if (lcnt >= zr00->retry_count) break;
     ++lcnt;
     if (result == Attempt::kBusy) {
@@ -218,14 +227,6 @@ int Exchange::run_secured() {
         connect();
       }
       restore(lcnt);
-    } else if (result == Attempt::kNeedCredentials) {
-      // A challenge inside the secured connection comes from the server (a
-      // proxy sees only the CONNECT's tunnel): the stored credentials are the
-      // proxy's and are not sent to it. The exchange ends with the
-      // credentials message.
-      _dbg_print("server challenge (%d) inside TLS: the proxy's credentials are not sent",
-                 zrwork->http_sts);
-      break;
     } else {
       // A failure: a new connection; when it cannot be opened, the next
       // answer fails on it.

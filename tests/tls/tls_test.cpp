@@ -249,6 +249,21 @@ INSTANTIATE_TEST_SUITE_P(
                   false, -1, 2}),
     [](const ::testing::TestParamInfo<RetryCase>& info) { return std::string(info.param.name); });
 
+// A challenge that comes on the last attempt ends the exchange as on the first:
+// the credentials message, its trace line, nothing sent with credentials.
+TEST_F(TlsTest, ChallengeOnTheRetryEndsTheExchangeAsOnTheFirstAttempt) {
+  queue("good", {"HTTP/1.1 999 Odd\r\nContent-Length: 0\r\n\r\n",
+                 "HTTP/1.1 401 Auth\r\nWWW-Authenticate: Basic realm=\"site\"\r\n"
+                 "Content-Length: 0\r\n\r\n"});
+  compose(112, "REQUEST-CHALLENGED");
+  EXPECT_EQ(zwsock_phmsg_ssl(), -3);
+  const std::string t = trace_text();
+  EXPECT_THAT(t, HasSubstr("** リトライ(ret:-1  lcnt:1) **"));
+  EXPECT_THAT(t,
+              HasSubstr("server challenge (401) inside TLS: the proxy's credentials are not sent"));
+  EXPECT_THAT(received(400), Not(HasSubstr("Authorization")));
+}
+
 // After the retries, only the logon and the user check return; message 227
 // (which returns when the connection cannot be secured) ends the process.
 TEST_F(TlsTest, FailedAnswerAfterTheRetriesEndsTheProcessFor227) {
