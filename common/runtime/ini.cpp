@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/platform.h"
@@ -42,6 +44,10 @@ std::int32_t cfg_cap = 0;
 std::int32_t cfg_text_used = 0;
 std::int32_t cfg_text_cap = 0;
 std::uint8_t cfg_dirty = 0;
+// The sections by name and the root's last child, so that a document of many
+// sections is loaded and changed without walking the root's list each time.
+std::unordered_map<std::string, std::int32_t> cfg_sections;
+std::int32_t cfg_root_last = -1;
 
 [[noreturn]] void logic_error(const char* comment) {
   _err_mes(990, comment);
@@ -83,7 +89,7 @@ std::uint32_t text_add(const char* s, std::size_t len) {
 const char* text_at(std::uint32_t off) { return cfg_text + off; }
 
 // Appends a node as the last child of parent. last is the parent's last child
-// when the caller knows it (-2: find it).
+// when the caller knows it (-2: find it; the root's is always known).
 std::int32_t node_add(std::uint8_t kind, std::int32_t parent, std::uint32_t name,
                       std::uint32_t value, std::int32_t last = -2) {
   if (cfg_used == cfg_cap) {
@@ -94,6 +100,7 @@ std::int32_t node_add(std::uint8_t kind, std::int32_t parent, std::uint32_t name
     cfg_base = nodes;
     cfg_cap = static_cast<std::int32_t>(cap);
   }
+  if (last == -2 && parent == 0) last = cfg_root_last;
   if (last == -2) {
     last = cfg_base[parent].child;
     while (last >= 0 && cfg_base[last].next >= 0) last = cfg_base[last].next;
@@ -105,6 +112,8 @@ std::int32_t node_add(std::uint8_t kind, std::int32_t parent, std::uint32_t name
   } else {
     cfg_base[parent].child = idx;
   }
+  if (parent == 0) cfg_root_last = idx;
+  if (kind == kSection) cfg_sections.emplace(text_at(name), idx);
   return idx;
 }
 
@@ -118,6 +127,11 @@ std::int32_t key_add(std::int32_t section, const char* key, std::size_t key_len,
 
 void node_unlink(std::int32_t idx) {
   CfgNode& n = cfg_base[idx];
+  if (n.parent == 0 && cfg_root_last == idx) cfg_root_last = n.prev;
+  if (n.kind == kSection) {
+    auto named = cfg_sections.find(text_at(n.name));
+    if (named != cfg_sections.end() && named->second == idx) cfg_sections.erase(named);
+  }
   if (n.prev >= 0) {
     cfg_base[n.prev].next = n.next;
   } else {
@@ -135,12 +149,20 @@ std::int32_t child_find(std::int32_t parent, std::uint8_t kind, const char* name
   return -1;
 }
 
+// The section of that name, or -1.
+std::int32_t section_find(const char* name) {
+  auto named = cfg_sections.find(name);
+  return named == cfg_sections.end() ? -1 : named->second;
+}
+
 void doc_free() {
   _free(cfg_base);
   _free(cfg_text);
   cfg_base = nullptr;
   cfg_text = nullptr;
   cfg_used = cfg_cap = cfg_text_used = cfg_text_cap = 0;
+  cfg_sections.clear();
+  cfg_root_last = -1;
 }
 
 // A document holding only the root, named by the file name.
@@ -154,12 +176,16 @@ void doc_create(const char* fnm) {
   std::uint32_t name = text_add(fnm, std::strlen(fnm));
   cfg_base[0] = CfgNode{kRoot, 0, 0, -1, -1, -1, name, 0};
   cfg_used = 1;
+  cfg_sections.clear();
+  cfg_root_last = -1;
 }
 
 // Empties the document, keeping the root and its name.
 void doc_clear() {
   cfg_base[0].child = -1;
   cfg_used = 1;
+  cfg_sections.clear();
+  cfg_root_last = -1;
 }
 
 void doc_render(std::string& out) {
@@ -206,9 +232,7 @@ void _config_open(const char* fnm) {
 
   std::int32_t section = 0;        // node that takes comments
   bool section_open = false;       // key lines are kept only in a fresh section
-  std::int32_t root_last = -1;     // last child of the root
   std::int32_t section_last = -1;  // last child of the current section node
-  std::unordered_set<std::string> sections;
   std::unordered_set<std::string> keys;
 
   char line[kOpenLineCap];
@@ -220,16 +244,15 @@ void _config_open(const char* fnm) {
     }
     if (line[0] == ';') {
       std::int32_t node = node_add(kComment, section, text_add(line + 1, len - 1), 0,
-                                   section == 0 ? root_last : section_last);
-      (section == 0 ? root_last : section_last) = node;
+                                   section == 0 ? -2 : section_last);
+      if (section != 0) section_last = node;
     } else if (line[0] == '[') {
       std::string name(line + 1, len >= 2 ? len - 2 : 0);
-      if (name.empty() || !sections.insert(name).second) {
+      if (name.empty() || cfg_sections.count(name)) {
         section_open = false;
         continue;
       }
-      section = node_add(kSection, 0, text_add(name.data(), name.size()), 0, root_last);
-      root_last = section;
+      section = node_add(kSection, 0, text_add(name.data(), name.size()), 0);
       section_last = -1;
       section_open = true;
       keys.clear();
@@ -250,7 +273,7 @@ void _config_write(const char* section, const char* key, const char* value) {
     cfg_dirty = 1;
     return;
   }
-  std::int32_t sec = section[0] ? child_find(0, kSection, section) : -1;
+  std::int32_t sec = section[0] ? section_find(section) : -1;
   if (!key) {
     if (sec < 0) return;
     node_unlink(sec);
@@ -318,6 +341,42 @@ int zr_decimal(const char* text) {
   return static_cast<int>(v);
 }
 
+namespace {
+
+// Whether the line is the header "[section]".
+bool is_header(const char* line, std::size_t len, const char* section, std::size_t sec_len) {
+  return len == sec_len + 2 && line[0] == '[' && line[len - 1] == ']' &&
+         std::memcmp(line + 1, section, sec_len) == 0;
+}
+
+// Looks key up in the lines after a section's header, up to the next line that
+// starts with "[", and copies its value into out. next(line, len) gives the next
+// line (false at the end of the file).
+template <class Next>
+int key_in_section(Next&& next, const char* fnm, const char* section, const char* key, char* out,
+                   std::size_t cap) {
+  std::size_t key_len = std::strlen(key);
+  const char* line = nullptr;
+  std::size_t len = 0;
+  while (next(line, len)) {
+    if (line[0] == '[') break;
+    if (len > key_len && line[key_len] == '=' && std::memcmp(line, key, key_len) == 0) {
+      if (out && !zr::copy(out, cap, line + key_len + 1)) {
+        _dbg_print("_config_read value cut to %d bytes fnm:%s [%s] %s", static_cast<int>(cap - 1),
+                   fnm, section, key);
+      }
+      return 0;
+    }
+  }
+  return -1;
+}
+
+void trace_cut(bool cut, const char* fnm) {
+  if (cut) _dbg_print("_config_read line longer than %d bytes, cut fnm:%s", kReadLineCap - 1, fnm);
+}
+
+}  // namespace
+
 int zr_config_read(const char* fnm, const char* section, const char* key, char* out,
                    std::size_t cap) {
   if (out && cap) out[0] = '\0';
@@ -326,34 +385,73 @@ int zr_config_read(const char* fnm, const char* section, const char* key, char* 
   std::FILE* fp = _fopen_ext(fnm, "rb");
   if (!fp) return -1;
 
+  char buf[kReadLineCap];
+  auto next = [&](const char*& line, std::size_t& len) {
+    bool cut = false;
+    if (zr_fread_txt_cut(buf, kReadLineCap, fp, &cut) <= 0) return false;
+    trace_cut(cut, fnm);
+    line = buf;
+    len = std::strlen(buf);
+    return true;
+  };
   std::size_t sec_len = std::strlen(section);
-  std::size_t key_len = std::strlen(key);
-  char line[kReadLineCap];
-  bool in_section = false;
+  const char* line = nullptr;
+  std::size_t len = 0;
   int rc = -1;
-  bool cut = false;
-  while (zr_fread_txt_cut(line, kReadLineCap, fp, &cut) > 0) {
-    std::size_t len = std::strlen(line);
-    if (cut) {
-      _dbg_print("_config_read line longer than %d bytes, cut fnm:%s", kReadLineCap - 1, fnm);
-    }
-    if (!in_section) {
-      in_section = len == sec_len + 2 && line[0] == '[' && line[len - 1] == ']' &&
-                   std::memcmp(line + 1, section, sec_len) == 0;
-      continue;
-    }
-    if (line[0] == '[') break;
-    if (len > key_len && line[key_len] == '=' && std::memcmp(line, key, key_len) == 0) {
-      if (out && !zr::copy(out, cap, line + key_len + 1)) {
-        _dbg_print("_config_read value cut to %d bytes fnm:%s [%s] %s", static_cast<int>(cap - 1),
-                   fnm, section, key);
-      }
-      rc = 0;
+  while (next(line, len)) {
+    if (is_header(line, len, section, sec_len)) {
+      rc = key_in_section(next, fnm, section, key, out, cap);
       break;
     }
   }
   _fclose(fp);
   return rc;
+}
+
+ZrIniFile::ZrIniFile(const char* fnm) : fnm_(fnm ? fnm : "") {
+  if (!fnm) return;
+  zr::copy(zrwork->rtn_nm, "_config_read");
+  std::FILE* fp = _fopen_ext(fnm, "rb");
+  if (!fp) return;
+  char buf[kReadLineCap];
+  bool cut = false;
+  while (zr_fread_txt_cut(buf, kReadLineCap, fp, &cut) > 0) {
+    trace_cut(cut, fnm);
+    std::size_t len = std::strlen(buf);
+    line_.push_back({text_.size(), len});
+    text_.append(buf, len + 1);
+  }
+  _fclose(fp);
+  // The first header of each name is the one the reads find.
+  for (std::size_t i = 0; i < line_.size(); ++i) {
+    const char* line = text_.data() + line_[i].offset;
+    std::size_t len = line_[i].len;
+    if (len >= 2 && line[0] == '[' && line[len - 1] == ']') {
+      section_.emplace(std::string_view(line + 1, len - 2), i);
+    }
+  }
+}
+
+int ZrIniFile::read(const char* section, const char* key, char* out, std::size_t cap) const {
+  if (out && cap) out[0] = '\0';
+  if (empty(section) || empty(key)) return -1;
+  auto header = section_.find(std::string_view(section));
+  if (header == section_.end()) return -1;
+  std::size_t i = header->second + 1;
+  auto next = [&](const char*& line, std::size_t& len) {
+    if (i >= line_.size()) return false;
+    line = text_.data() + line_[i].offset;
+    len = line_[i].len;
+    ++i;
+    return true;
+  };
+  return key_in_section(next, fnm_.c_str(), section, key, out, cap);
+}
+
+int ZrIniFile::read_int(const char* section, const char* key, int def) const {
+  char value[kConfigValueMax];
+  if (read(section, key, value, sizeof value) != 0) return def;
+  return zr_decimal(value);
 }
 
 int _config_read(const char* fnm, const char* section, const char* key, char* out) {

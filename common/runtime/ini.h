@@ -11,6 +11,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "runtime/areas.h"
 
@@ -51,3 +55,33 @@ int zr_config_read(const char* fnm, const char* section, const char* key, char* 
 // The runtime's decimal conversion of a text (as _config_read_int uses it); values
 // beyond the 32-bit range saturate.
 int zr_decimal(const char* text);
+
+// A text file read once for many key-by-key reads: each read gives what
+// zr_config_read gives for the file as it was when it was read, without opening
+// and scanning it again (a result file is read with three keys for each of up
+// to 1,000 requests). A missing file reads as empty; over-long lines are cut and
+// traced once, when the file is read.
+class ZrIniFile {
+ public:
+  explicit ZrIniFile(const char* fnm);
+  ZrIniFile(const ZrIniFile&) = delete;  // the index points into text_
+  ZrIniFile& operator=(const ZrIniFile&) = delete;
+  // zr_config_read's results for this file.
+  int read(const char* section, const char* key, char* out, std::size_t cap) const;
+  template <std::size_t N>
+  int read(const char* section, const char* key, char (&out)[N]) const {
+    return read(section, key, out, N);
+  }
+  // _config_read_int's results for this file.
+  int read_int(const char* section, const char* key, int def) const;
+
+ private:
+  struct Line {
+    std::size_t offset;  // in text_
+    std::size_t len;
+  };
+  std::string fnm_;
+  std::string text_;  // the lines, each followed by a NUL
+  std::vector<Line> line_;
+  std::unordered_map<std::string_view, std::size_t> section_;  // name -> its first header
+};

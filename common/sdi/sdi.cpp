@@ -212,12 +212,14 @@ void _sdi_result_read(std::int32_t n) {
   std::memset(zrsdi->rslt, 0, sizeof zrsdi->rslt);
   zrsdi->rslt_cnt = 0;
   Path fnm = result_path(n);
-  Path vwd = vwd_path(n);
-  int cnt = _config_read_int(fnm, kList, "rslt_cnt", 0);
-  read_text(fnm, kList, "sdi_date", zrsdi->sdi_date);
-  read_text(fnm, kList, "sdi_time", zrsdi->sdi_time);
-  read_text(fnm, kList, "inq_date_f", zrsdi->inq_date_f);
-  read_text(fnm, kList, "inq_date_t", zrsdi->inq_date_t);
+  // Each file is read once: a result announces up to kSdiRsltMax requests of
+  // three keys each, and their viewed flags are in the other file.
+  const ZrIniFile result(fnm);
+  int cnt = result.read_int(kList, "rslt_cnt", 0);
+  result.read(kList, "sdi_date", zrsdi->sdi_date);
+  result.read(kList, "sdi_time", zrsdi->sdi_time);
+  result.read(kList, "inq_date_f", zrsdi->inq_date_f);
+  result.read(kList, "inq_date_t", zrsdi->inq_date_t);
   if (cnt > kSdiRsltMax) {
     _dbg_print("_sdi_result_read rslt_cnt:%d over %d, the rest is not loaded fnm:%s", cnt,
                kSdiRsltMax, fnm.s);
@@ -229,13 +231,14 @@ void _sdi_result_read(std::int32_t n) {
   for (int i = 1; i <= cnt; ++i) {
     ZR_SDI_RSLT& r = zrsdi->rslt[i - 1];
     request_section(i, sec);
-    r.rslt_no = _config_read_int(fnm, sec, "rslt_no", 0);
-    r.inq_cnt = _config_read_int(fnm, sec, "inq_cnt", 0);
-    read_text(fnm, sec, "exp_nm", r.exp_nm);
+    r.rslt_no = result.read_int(sec, "rslt_no", 0);
+    r.inq_cnt = result.read_int(sec, "inq_cnt", 0);
+    result.read(sec, "exp_nm", r.exp_nm);
   }
+  const ZrIniFile viewed(vwd_path(n));
   for (int i = 1; i <= cnt; ++i) {
     request_section(i, sec);
-    zrsdi->rslt[i - 1].vwd_fg = static_cast<std::uint8_t>(_config_read_int(vwd, sec, "vwd_fg", 0));
+    zrsdi->rslt[i - 1].vwd_fg = static_cast<std::uint8_t>(viewed.read_int(sec, "vwd_fg", 0));
   }
   _dbg_print("検索日時：%s %s", zrsdi->sdi_date, zrsdi->sdi_time);
   _dbg_print("検索範囲：%s ～ %s", zrsdi->inq_date_f, zrsdi->inq_date_t);
@@ -243,11 +246,11 @@ void _sdi_result_read(std::int32_t n) {
 }
 
 void _sdi_result_head_read(std::int32_t n, ZR_SDI_HEAD* head) {
-  Path fnm = result_path(n);
-  read_text(fnm, kList, "sdi_date", head->sdi_date);
-  read_text(fnm, kList, "sdi_time", head->sdi_time);
-  read_text(fnm, kList, "inq_date_f", head->inq_date_f);
-  read_text(fnm, kList, "inq_date_t", head->inq_date_t);
+  const ZrIniFile result(result_path(n));
+  result.read(kList, "sdi_date", head->sdi_date);
+  result.read(kList, "sdi_time", head->sdi_time);
+  result.read(kList, "inq_date_f", head->inq_date_f);
+  result.read(kList, "inq_date_t", head->inq_date_t);
 }
 
 void _sdi_vwd_write(std::int32_t n) {

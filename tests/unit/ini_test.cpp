@@ -24,11 +24,20 @@ using Lines = std::vector<std::string>;
 class IniTest : public qrt_test::AreasTest {
  protected:
   std::string fnm() const { return dir.join("TEST.INI"); }
+  static std::string shown(int rc, const char* out) {
+    return rc == 0 ? std::string(out) : "<" + std::to_string(rc) + ":" + out + ">";
+  }
+  // A read straight from the file; the same read from the file read once must
+  // give the same.
   std::string read(const char* section, const char* key) {
     char out[kConfigValueMax];
     std::strcpy(out, "garbage");
-    int rc = _config_read(fnm().c_str(), section, key, out);
-    return rc == 0 ? std::string(out) : "<" + std::to_string(rc) + ":" + out + ">";
+    std::string direct = shown(_config_read(fnm().c_str(), section, key, out), out);
+    const ZrIniFile file(fnm().c_str());
+    std::strcpy(out, "garbage");
+    EXPECT_EQ(shown(file.read(section, key, out), out), direct)
+        << "read once: [" << (section ? section : "(null)") << "] " << (key ? key : "(null)");
+    return direct;
   }
 };
 
@@ -105,6 +114,23 @@ TEST_F(IniTest, WriteAddsReplacesAndDeletes) {
   _config_write("U", nullptr, nullptr);
   _config_close();
   EXPECT_EQ(read_lines(fnm()), (Lines{"[S]", "k=changed", "m=-15", "new=3", "[NEW]", "n=4"}));
+
+  // A section deleted at the end and added again goes after the ones added in
+  // between; a cleared document starts from nothing.
+  _config_open(fnm().c_str());
+  _config_write("NEW", "n", nullptr);
+  _config_write("LATER", "a", "1");
+  _config_write("NEW", "b", "2");
+  _config_write("S", nullptr, nullptr);
+  _config_write("FIRST", "c", "3");
+  _config_close();
+  EXPECT_EQ(read_lines(fnm()), (Lines{"[LATER]", "a=1", "[NEW]", "b=2", "[FIRST]", "c=3"}));
+  _config_open(fnm().c_str());
+  _config_write(nullptr, nullptr, nullptr);
+  _config_write("NEW", "d", "4");
+  _config_write("LATER", "e", "5");
+  _config_close();
+  EXPECT_EQ(read_lines(fnm()), (Lines{"[NEW]", "d=4", "[LATER]", "e=5"}));
 }
 
 TEST_F(IniTest, MissingFileStartsEmptyAndIsCreated) {
@@ -137,6 +163,46 @@ TEST_F(IniTest, ReadFindsExactKeyInFirstMatchingSection) {
   _config_write("S", "KEY ", "9");
   _config_close();
   EXPECT_EQ(read("S", "KEY "), "9");
+}
+
+// Files whose lines bend the rules: both readers find the same values in them.
+TEST_F(IniTest, FileReadOnceGivesTheDirectReadsValues) {
+  const std::string docs[] = {
+      "[S]\r\n[S\r\nk=after an unclosed header\r\n",
+      "[]\r\nk=1\r\n[S]]\r\nk=2\r\n[S]\r\nk=3\r\n",
+      std::string("[S]\r\nk=a\0b\r\nj=2\r\n", 18),
+      "[S]\r\nk=1\x1a\r\nj=2\r\n",
+      "\r\n\r\n[S]\rk=cr only\r\n\n\nj=blank lines\n",
+      "[S]\r\n=no key\r\nk==2\r\nk\r\n",
+      "[S]\r\nk=" + std::string(700, 'v') + "\r\nj=after a cut line\r\n",
+      "k=before any section\r\n[S]\r\n;k=comment\r\n",
+      "",
+  };
+  const char* keys[][2] = {{"S", "k"}, {"S", "j"},  {"S", ""},    {"S", "k="},
+                           {"", "k"},  {"S]", "k"}, {"[S]", "k"}, {"T", "k"}};
+  for (const std::string& doc : docs) {
+    write_file(fnm(), doc);
+    for (const auto& k : keys) read(k[0], k[1]);
+  }
+  const ZrIniFile missing(dir.join("NONE.INI").c_str());
+  EXPECT_EQ(missing.read_int("S", "k", 5), 5);
+}
+
+// The file read once is what the reads see, whatever happens to it afterwards,
+// and its over-long lines are traced once.
+TEST_F(IniTest, FileReadOnceKeepsWhatItRead) {
+  write_file(fnm(), "[S]\r\nk=" + std::string(700, 'v') + "\r\nn=42\r\n");
+  const ZrIniFile file(fnm().c_str());
+  write_file(fnm(), "[S]\r\nn=7\r\n");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(file.read_int("S", "n", 0), 42);
+  int cuts = 0;
+  for (const std::string& line : trace())
+    cuts += line.find("line longer than 599") != std::string::npos;
+  EXPECT_EQ(cuts, 1);
+  char small[4];
+  EXPECT_EQ(file.read("S", "k", small), 0);
+  EXPECT_STREQ(small, "vvv");
+  EXPECT_NE(trace().back().find("value cut to 3 bytes"), std::string::npos);
 }
 
 TEST_F(IniTest, ReadIntConvertsLeadingDecimal) {

@@ -1,10 +1,12 @@
 // Fuzz target: the INI reader over arbitrary file contents (over-long lines
 // included). The bytes are loaded as a document, changed and written back,
 // loaded again (a written document must read back to the same bytes), read key
-// by key as settings and as a result, and stored as a result, whose lines must
-// fit the reader.
+// by key as settings and as a result (the file read once must give the direct
+// reads' values), and stored as a result, whose lines must fit the reader.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "../support/lib_fuzz.h"
@@ -37,6 +39,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   lib_fuzz::put_file("DLV\\RESULT\\00001.FIL", data, size);
   lib_fuzz::put_file("DLV\\RESULT\\00001_VWD.FIL", data, size);
+  // The file read once gives the direct reads' values.
+  const std::string stored = lib_fuzz::path("DLV\\RESULT\\00001.FIL");
+  const ZrIniFile once(stored.c_str());
+  const char* keys[][2] = {{"LIST", "rslt_cnt"},
+                           {"LIST", "sdi_date"},
+                           {"00001", "exp_nm"},
+                           {"00002", "rslt_no"},
+                           {"SYSTEM", "check_time"}};
+  for (const auto& k : keys) {
+    char direct[kConfigValueMax];
+    char kept[kConfigValueMax];
+    if (zr_config_read(stored.c_str(), k[0], k[1], direct, sizeof direct) !=
+            once.read(k[0], k[1], kept) ||
+        std::strcmp(direct, kept) != 0) {
+      std::fprintf(stderr, "the file read once differs from the direct read: [%s] %s\n", k[0],
+                   k[1]);
+      std::abort();
+    }
+  }
   _sdi_result_read(1);
   if (zrsdi->rslt_cnt < 0 || zrsdi->rslt_cnt > kSdiRsltMax) std::abort();
   _sdi_vwd_write(1);
