@@ -413,6 +413,11 @@ ZrIniFile::ZrIniFile(const char* fnm) : fnm_(fnm ? fnm : "") {
   zr::copy(zrwork->rtn_nm, "_config_read");
   std::FILE* fp = _fopen_ext(fnm, "rb");
   if (!fp) return;
+  // The file is closed however the reading ends (a full memory included).
+  struct Closer {
+    std::FILE* fp;
+    ~Closer() { _fclose(fp); }
+  } closer{fp};
   char buf[kReadLineCap];
   bool cut = false;
   while (zr_fread_txt_cut(buf, kReadLineCap, fp, &cut) > 0) {
@@ -421,7 +426,6 @@ ZrIniFile::ZrIniFile(const char* fnm) : fnm_(fnm ? fnm : "") {
     line_.push_back({text_.size(), len});
     text_.append(buf, len + 1);
   }
-  _fclose(fp);
   // The first header of each name is the one the reads find.
   for (std::size_t i = 0; i < line_.size(); ++i) {
     const char* line = text_.data() + line_[i].offset;

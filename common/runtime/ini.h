@@ -59,8 +59,9 @@ int zr_decimal(const char* text);
 // A text file read once for many key-by-key reads: each read gives what
 // zr_config_read gives for the file as it was when it was read, without opening
 // and scanning it again (a result file is read with three keys for each of up
-// to 1,000 requests). A missing file reads as empty; over-long lines are cut and
-// traced once, when the file is read.
+// to 1,000 requests). The whole file is read and held at once, with the direct
+// read's error handling. A missing file reads as empty; over-long lines are cut
+// and traced once, when the file is read.
 class ZrIniFile {
  public:
   explicit ZrIniFile(const char* fnm);

@@ -246,11 +246,12 @@ void _sdi_result_read(std::int32_t n) {
 }
 
 void _sdi_result_head_read(std::int32_t n, ZR_SDI_HEAD* head) {
-  const ZrIniFile result(result_path(n));
-  result.read(kList, "sdi_date", head->sdi_date);
-  result.read(kList, "sdi_time", head->sdi_time);
-  result.read(kList, "inq_date_f", head->inq_date_f);
-  result.read(kList, "inq_date_t", head->inq_date_t);
+  // Four keys at the head of the file: read straight, without the rest of it.
+  Path fnm = result_path(n);
+  read_text(fnm, kList, "sdi_date", head->sdi_date);
+  read_text(fnm, kList, "sdi_time", head->sdi_time);
+  read_text(fnm, kList, "inq_date_f", head->inq_date_f);
+  read_text(fnm, kList, "inq_date_t", head->inq_date_t);
 }
 
 void _sdi_vwd_write(std::int32_t n) {

@@ -170,7 +170,7 @@ TEST_F(IniTest, FileReadOnceGivesTheDirectReadsValues) {
   const std::string docs[] = {
       "[S]\r\n[S\r\nk=after an unclosed header\r\n",
       "[]\r\nk=1\r\n[S]]\r\nk=2\r\n[S]\r\nk=3\r\n",
-      std::string("[S]\r\nk=a\0b\r\nj=2\r\n", 18),
+      std::string("[S]\r\nk=a\0b\r\nj=2\r\n", 17),
       "[S]\r\nk=1\x1a\r\nj=2\r\n",
       "\r\n\r\n[S]\rk=cr only\r\n\n\nj=blank lines\n",
       "[S]\r\n=no key\r\nk==2\r\nk\r\n",
@@ -182,7 +182,15 @@ TEST_F(IniTest, FileReadOnceGivesTheDirectReadsValues) {
                            {"", "k"},  {"S]", "k"}, {"[S]", "k"}, {"T", "k"}};
   for (const std::string& doc : docs) {
     write_file(fnm(), doc);
-    for (const auto& k : keys) read(k[0], k[1]);
+    const ZrIniFile file(fnm().c_str());
+    for (const auto& k : keys) {
+      read(k[0], k[1]);
+      char direct[4];
+      char once[4];
+      EXPECT_EQ(zr_config_read(fnm().c_str(), k[0], k[1], direct, sizeof direct),
+                file.read(k[0], k[1], once));
+      EXPECT_STREQ(direct, once) << "cut: [" << k[0] << "] " << k[1];
+    }
   }
   const ZrIniFile missing(dir.join("NONE.INI").c_str());
   EXPECT_EQ(missing.read_int("S", "k", 5), 5);

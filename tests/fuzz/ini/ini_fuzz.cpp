@@ -12,6 +12,28 @@
 #include "../support/lib_fuzz.h"
 #include "runtime/ini.h"
 
+namespace {
+
+// The name the input's first line of its kind gives: a header's name (the line
+// after "[" without its last byte) or a key (the line up to its first "=").
+std::string first_name(const std::uint8_t* data, std::size_t size, char kind) {
+  const char* text = reinterpret_cast<const char*>(data);
+  for (std::size_t start = 0; start < size;) {
+    std::size_t end = start;
+    while (end < size && text[end] != '\n' && text[end] != '\r') ++end;
+    std::string line(text + start, end - start);
+    start = end + 1;
+    line = line.substr(0, line.find('\0'));
+    if (kind == '[' && line.size() >= 2 && line[0] == '[') return line.substr(1, line.size() - 2);
+    if (kind == '=' && line.find('=') != std::string::npos && line[0] != '[') {
+      return line.substr(0, line.find('='));
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   lib_fuzz::setup();
   const std::string config = lib_fuzz::path("DLV\\CONFIG.INI");
@@ -42,20 +64,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The file read once gives the direct reads' values.
   const std::string stored = lib_fuzz::path("DLV\\RESULT\\00001.FIL");
   const ZrIniFile once(stored.c_str());
-  const char* keys[][2] = {{"LIST", "rslt_cnt"},
-                           {"LIST", "sdi_date"},
-                           {"00001", "exp_nm"},
-                           {"00002", "rslt_no"},
-                           {"SYSTEM", "check_time"}};
+  // Fixed names, and the input's own first header and first key.
+  const std::string own_section = first_name(data, size, '[');
+  const std::string own_key = first_name(data, size, '=');
+  const char* keys[][2] = {{"LIST", "rslt_cnt"},      {"LIST", "sdi_date"},
+                           {"00001", "exp_nm"},       {"00002", "rslt_no"},
+                           {"SYSTEM", "check_time"},  {own_section.c_str(), own_key.c_str()},
+                           {own_section.c_str(), "k"}};
   for (const auto& k : keys) {
-    char direct[kConfigValueMax];
-    char kept[kConfigValueMax];
-    if (zr_config_read(stored.c_str(), k[0], k[1], direct, sizeof direct) !=
-            once.read(k[0], k[1], kept) ||
-        std::strcmp(direct, kept) != 0) {
-      std::fprintf(stderr, "the file read once differs from the direct read: [%s] %s\n", k[0],
-                   k[1]);
-      std::abort();
+    for (std::size_t cap : {kConfigValueMax, std::size_t{8}}) {
+      char direct[kConfigValueMax];
+      char kept[kConfigValueMax];
+      if (zr_config_read(stored.c_str(), k[0], k[1], direct, cap) !=
+              once.read(k[0], k[1], kept, cap) ||
+          std::strcmp(direct, kept) != 0) {
+        std::fprintf(stderr, "the file read once differs from the direct read: [%s] %s (%zu)\n",
+                     k[0], k[1], cap);
+        std::abort();
+      }
     }
   }
   _sdi_result_read(1);
